@@ -2,9 +2,15 @@
 
 #include "platform/core/Exception.h"
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
+
+class TComponent;
+
+// A handler bound to its receiver, called with the sender (create, click and tick handlers).
+using TNotifyEvent = std::function<void(TComponent* sender)>;
 
 enum class TOperation { opInsert, opRemove };
 
