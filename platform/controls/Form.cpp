@@ -40,7 +40,14 @@ void TForm::SetWindowState(TWindowState state)
 void TForm::CreateWnd()
 {
     TWinControl::CreateWnd();
-    WindowParams params{caption_, Left(), Top(), clientWidth_, clientHeight_};
+    WindowParams params;
+    params.caption = caption_;
+    params.paint = [this](DrawList& list) { PaintClient(list); };
+    params.pointer = [this](std::uint32_t msg, std::int32_t wParam, int x, int y) { DispatchPointer(msg, wParam, x, y); };
+    params.left = Left();
+    params.top = Top();
+    params.clientWidth = clientWidth_;
+    params.clientHeight = clientHeight_;
     window_->SetHost(CurrentWindowSystem().CreateHost(*window_, params));
 }
 

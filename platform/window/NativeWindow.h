@@ -38,9 +38,14 @@ public:
     virtual void Invalidate() = 0;
 };
 
-// What a top-level window is made with.
+struct DrawCommand;
+
+// What a top-level window is made with. The two callbacks are how the backend reaches the form;
+// it calls them on the window thread under the UI lock.
 struct WindowParams {
     std::string caption;
+    std::function<void(std::vector<DrawCommand>& list)> paint;
+    std::function<void(std::uint32_t msg, std::int32_t wParam, int x, int y)> pointer;
     int left = 0;  // outer frame, screen coordinates
     int top = 0;
     int clientWidth = 0;

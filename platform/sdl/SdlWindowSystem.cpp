@@ -1,0 +1,363 @@
+#include "platform/sdl/SdlWindowSystem.h"
+
+#include "platform/core/Application.h"
+#include "platform/core/UILock.h"
+#include "platform/controls/Form.h"
+#include "platform/sdl/SdlFonts.h"
+#include "platform/sdl/SdlIcon.h"
+#include "platform/sdl/SdlMessageBox.h"
+#include "platform/sdl/SdlRender.h"
+#include "platform/services/Cursor.h"
+
+#include <SDL.h>
+
+#include <algorithm>
+#include <atomic>
+#include <stdexcept>
+
+struct SdlWindowSystem::Impl {
+    SdlFonts fonts;
+    Uint32 wakeEvent = 0;
+    std::atomic<bool> wakePending{false};
+    std::vector<class SdlHost*> hosts;
+    int modalDepth = 0;
+
+    SdlHost* HostFor(Uint32 windowId);
+    void RenderDirty();
+    void Wake();
+    // Handles one event for the windows of the program; input is dropped while a box is up.
+    void Handle(const SDL_Event& event, TApplication* application);
+};
+
+class SdlHost final : public WindowHost {
+public:
+    SdlHost(SdlWindowSystem::Impl& impl, NativeWindow& native, const WindowParams& params)
+        : impl_(impl), native_(native), params_(params)
+    {
+        window_ = SDL_CreateWindow(params.caption.c_str(), params.left, params.top, params.clientWidth,
+                                   params.clientHeight, SDL_WINDOW_HIDDEN);
+        if (window_ == nullptr)
+            throw std::runtime_error(std::string("cannot create a window: ") + SDL_GetError());
+        renderer_ = SDL_CreateRenderer(window_, -1, SDL_RENDERER_SOFTWARE);
+        if (SDL_Surface* icon = MakeZimbrotIcon()) {
+            SDL_SetWindowIcon(window_, icon);
+            SDL_FreeSurface(icon);
+        }
+        impl_.hosts.push_back(this);
+    }
+
+    ~SdlHost() override
+    {
+        impl_.hosts.erase(std::remove(impl_.hosts.begin(), impl_.hosts.end(), this), impl_.hosts.end());
+        painter_.reset();
+        if (renderer_ != nullptr)
+            SDL_DestroyRenderer(renderer_);
+        SDL_DestroyWindow(window_);
+    }
+
+    void SetCaption(const std::string& caption) override { SDL_SetWindowTitle(window_, caption.c_str()); }
+
+    void Show(std::uint32_t showCmd) override
+    {
+        switch (showCmd) {
+        case SW_HIDE:
+            SDL_HideWindow(window_);
+            return;
+        case SW_SHOWMINIMIZED:
+        case SW_MINIMIZE:
+        case SW_SHOWMINNOACTIVE:
+            SDL_ShowWindow(window_);
+            SDL_MinimizeWindow(window_);
+            break;
+        case SW_SHOWMAXIMIZED:
+            SDL_ShowWindow(window_);
+            SDL_MaximizeWindow(window_);
+            break;
+        default:
+            SDL_ShowWindow(window_);
+            if (SDL_GetWindowFlags(window_) & (SDL_WINDOW_MINIMIZED | SDL_WINDOW_MAXIMIZED))
+                SDL_RestoreWindow(window_);
+            break;
+        }
+        Invalidate();
+    }
+
+    bool Visible() const override { return (SDL_GetWindowFlags(window_) & SDL_WINDOW_SHOWN) != 0; }
+
+    bool GetPlacement(WINDOWPLACEMENT& placement) override
+    {
+        int x = 0, y = 0, top = 0, left = 0, bottom = 0, right = 0, w = 0, h = 0;
+        SDL_GetWindowPosition(window_, &x, &y);
+        SDL_GetWindowSize(window_, &w, &h);
+        SDL_GetWindowBordersSize(window_, &top, &left, &bottom, &right);
+        Uint32 flags = SDL_GetWindowFlags(window_);
+        placement.flags = 0;
+        placement.showCmd = (flags & SDL_WINDOW_MAXIMIZED)   ? SW_SHOWMAXIMIZED
+                            : (flags & SDL_WINDOW_MINIMIZED) ? SW_SHOWMINIMIZED
+                                                             : SW_SHOWNORMAL;
+        placement.ptMinPosition = {-1, -1};
+        placement.ptMaxPosition = {-1, -1};
+        placement.rcNormalPosition = {x - left, y - top, x + w + right, y + h + bottom};
+        return true;
+    }
+
+    bool SetPlacement(const WINDOWPLACEMENT& placement) override
+    {
+        int top = 0, left = 0, bottom = 0, right = 0;
+        SDL_GetWindowBordersSize(window_, &top, &left, &bottom, &right);
+        SDL_SetWindowPosition(window_, placement.rcNormalPosition.left + left, placement.rcNormalPosition.top + top);
+        if (placement.showCmd != SW_HIDE)
+            Show(placement.showCmd);
+        return true;
+    }
+
+    bool IsIconic() override { return (SDL_GetWindowFlags(window_) & SDL_WINDOW_MINIMIZED) != 0; }
+
+    void Invalidate() override
+    {
+        dirty_.store(true);
+        impl_.Wake();
+    }
+
+    // Copies what the window shows under the lock, then draws it without.
+    void Render()
+    {
+        if (!dirty_.exchange(false) || renderer_ == nullptr || !Visible())
+            return;
+        DrawList list;
+        {
+            UIGuard guard;
+            if (params_.paint)
+                params_.paint(list);
+        }
+        if (!painter_)
+            painter_ = std::make_unique<SdlPainter>(renderer_, impl_.fonts);
+        painter_->Draw(list, params_.clientWidth, params_.clientHeight);
+        SDL_RenderPresent(renderer_);
+    }
+
+    void Pointer(std::uint32_t msg, std::int32_t wParam, int x, int y)
+    {
+        UIGuard guard;
+        if (params_.pointer)
+            params_.pointer(msg, wParam, x, y);
+    }
+
+    void Send(std::uint32_t msg, std::int32_t wParam)
+    {
+        UIGuard guard;
+        SendMessage(&native_, msg, wParam, 0);
+    }
+
+    SDL_Window* Window() const { return window_; }
+    Uint32 Id() const { return SDL_GetWindowID(window_); }
+    void MarkDirty() { dirty_.store(true); }
+
+private:
+    SdlWindowSystem::Impl& impl_;
+    NativeWindow& native_;
+    WindowParams params_;
+    SDL_Window* window_ = nullptr;
+    SDL_Renderer* renderer_ = nullptr;
+    std::unique_ptr<SdlPainter> painter_;
+    std::atomic<bool> dirty_{true};
+};
+
+void SdlWindowSystem::Impl::RenderDirty()
+{
+    for (SdlHost* host : hosts)
+        host->Render();
+}
+
+SdlHost* SdlWindowSystem::Impl::HostFor(Uint32 windowId)
+{
+    for (SdlHost* host : hosts)
+        if (host->Id() == windowId)
+            return host;
+    return nullptr;
+}
+
+namespace {
+
+std::int32_t ButtonState(Uint32 buttons)
+{
+    std::int32_t wParam = 0;
+    if (buttons & SDL_BUTTON_LMASK)
+        wParam |= MK_LBUTTON;
+    if (buttons & SDL_BUTTON_RMASK)
+        wParam |= MK_RBUTTON;
+    if (buttons & SDL_BUTTON_MMASK)
+        wParam |= MK_MBUTTON;
+    SDL_Keymod mod = SDL_GetModState();
+    if (mod & KMOD_SHIFT)
+        wParam |= MK_SHIFT;
+    if (mod & KMOD_CTRL)
+        wParam |= MK_CONTROL;
+    return wParam;
+}
+
+std::uint32_t ButtonMessage(Uint8 button, bool down)
+{
+    switch (button) {
+    case SDL_BUTTON_LEFT: return down ? WM_LBUTTONDOWN : WM_LBUTTONUP;
+    case SDL_BUTTON_RIGHT: return down ? WM_RBUTTONDOWN : WM_RBUTTONUP;
+    case SDL_BUTTON_MIDDLE: return down ? WM_MBUTTONDOWN : WM_MBUTTONUP;
+    default: return 0;
+    }
+}
+
+}  // namespace
+
+void SdlWindowSystem::Impl::Handle(const SDL_Event& event, TApplication* application)
+{
+    bool input = modalDepth == 0;
+    switch (event.type) {
+    case SDL_QUIT:
+        // SIGINT and SIGTERM arrive here: close the main window as its close box would.
+        if (application != nullptr && application->MainForm() != nullptr && application->MainForm()->HandleAllocated())
+            if (SdlHost* host = dynamic_cast<SdlHost*>(application->MainForm()->Handle()->Host()))
+                host->Send(WM_CLOSE, 0);
+        break;
+    case SDL_WINDOWEVENT: {
+        SdlHost* host = HostFor(event.window.windowID);
+        if (host == nullptr)
+            break;
+        switch (event.window.event) {
+        case SDL_WINDOWEVENT_CLOSE:
+            if (input)
+                host->Send(WM_CLOSE, 0);
+            break;
+        case SDL_WINDOWEVENT_FOCUS_GAINED:
+            host->Send(WM_ACTIVATE, 1);
+            break;
+        case SDL_WINDOWEVENT_FOCUS_LOST:
+            host->Send(WM_ACTIVATE, 0);
+            break;
+        case SDL_WINDOWEVENT_LEAVE:
+            host->Send(WM_MOUSELEAVE, 0);
+            break;
+        default:
+            host->MarkDirty();
+            break;
+        }
+        break;
+    }
+    case SDL_MOUSEMOTION:
+        if (SdlHost* host = HostFor(event.motion.windowID); host != nullptr && input)
+            host->Pointer(WM_MOUSEMOVE, ButtonState(event.motion.state), event.motion.x, event.motion.y);
+        break;
+    case SDL_MOUSEBUTTONDOWN:
+    case SDL_MOUSEBUTTONUP:
+        if (SdlHost* host = HostFor(event.button.windowID); host != nullptr && input) {
+            bool down = event.type == SDL_MOUSEBUTTONDOWN;
+            if (std::uint32_t msg = ButtonMessage(event.button.button, down))
+                host->Pointer(msg, ButtonState(SDL_GetMouseState(nullptr, nullptr)), event.button.x, event.button.y);
+        }
+        break;
+    default:
+        if (event.type == wakeEvent)
+            wakePending.store(false);
+        break;
+    }
+}
+
+SdlWindowSystem::SdlWindowSystem() : impl_(std::make_unique<Impl>())
+{
+    SDL_SetHint(SDL_HINT_RENDER_DRIVER, "software");
+    SDL_SetHint(SDL_HINT_MOUSE_FOCUS_CLICKTHROUGH, "1");
+    SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "1");
+    SDL_SetHint(SDL_HINT_VIDEO_X11_NET_WM_PING, "1");
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0)
+        throw std::runtime_error(std::string("cannot open the display: ") + SDL_GetError());
+    impl_->wakeEvent = SDL_RegisterEvents(1);
+    SetCursorVisibilityHook([](bool visible) { SDL_ShowCursor(visible ? SDL_ENABLE : SDL_DISABLE); });
+}
+
+SdlWindowSystem::~SdlWindowSystem()
+{
+    SetCursorVisibilityHook(nullptr);
+    SDL_ShowCursor(SDL_ENABLE);
+    impl_.reset();
+    SDL_QuitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS);
+}
+
+std::unique_ptr<WindowHost> SdlWindowSystem::CreateHost(NativeWindow& window, const WindowParams& params)
+{
+    return std::make_unique<SdlHost>(*impl_, window, params);
+}
+
+void SdlWindowSystem::RunMessageLoop(TApplication& application)
+{
+    while (!application.Terminated()) {
+        impl_->RenderDirty();
+        SDL_Event event;
+        if (SDL_WaitEvent(&event) == 0)
+            continue;
+        do
+            impl_->Handle(event, &application);
+        while (!application.Terminated() && SDL_PollEvent(&event) != 0);
+    }
+}
+
+void SdlWindowSystem::Impl::Wake()
+{
+    if (wakePending.exchange(true))
+        return;
+    SDL_Event event{};
+    event.type = wakeEvent;
+    SDL_PushEvent(&event);
+}
+
+void SdlWindowSystem::Wake() { impl_->Wake(); }
+
+int SdlWindowSystem::MessageBox(const std::string& text, const std::string& caption, unsigned, bool owned)
+{
+    SDL_Window* owner = nullptr;
+    if (owned && Application != nullptr && Application->MainForm() != nullptr && Application->MainForm()->HandleAllocated())
+        if (auto* host = dynamic_cast<SdlHost*>(Application->MainForm()->Handle()->Host()))
+            owner = host->Visible() ? host->Window() : nullptr;
+    ++impl_->modalDepth;
+    SdlMessageBox box(impl_->fonts, text, caption, owner);
+    bool quit = false;
+    while (!box.Done()) {
+        impl_->RenderDirty();
+        box.Render();
+        SDL_Event event;
+        if (SDL_WaitEvent(&event) == 0)
+            continue;
+        do {
+            if (box.Handle(event))
+                continue;
+            if (event.type == SDL_QUIT) {
+                // Closing the program answers the box; the quit is handled once it is gone.
+                quit = true;
+                box.Close();
+                continue;
+            }
+            if (event.type == SDL_WINDOWEVENT && event.window.event == SDL_WINDOWEVENT_FOCUS_GAINED)
+                box.Raise();
+            impl_->Handle(event, nullptr);
+        } while (!box.Done() && SDL_PollEvent(&event) != 0);
+    }
+    --impl_->modalDepth;
+    if (quit) {
+        SDL_Event event{};
+        event.type = SDL_QUIT;
+        SDL_PushEvent(&event);
+    }
+    return IDOK;
+}
+
+TSize SdlWindowSystem::MeasureText(const TFont& font, const std::string& text) { return impl_->fonts.Measure(font, text); }
+
+std::vector<RECT> SdlWindowSystem::WorkAreas()
+{
+    std::vector<RECT> areas;
+    int count = SDL_GetNumVideoDisplays();
+    for (int i = 0; i < count; ++i) {
+        SDL_Rect r;
+        if (SDL_GetDisplayUsableBounds(i, &r) == 0 || SDL_GetDisplayBounds(i, &r) == 0)
+            areas.push_back({r.x, r.y, r.x + r.w, r.y + r.h});
+    }
+    return areas;
+}
