@@ -1,9 +1,11 @@
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <climits>
+#include <csignal>
 #include <filesystem>
 #include <functional>
 
@@ -328,6 +330,32 @@ TEST(BestScoreRefusal, HeldByAnotherProgram)
     flock(reader, LOCK_SH);
     EXPECT_EQ(ErrorCodeOf([&] { StoreBestScore(file, 6); }), 0);
     close(reader);
+}
+
+// A running program's own file is held without write sharing, as on Windows.
+TEST(BestScoreRefusal, FileOfARunningProgram)
+{
+    TestDirectory dir;
+    const std::string file = dir / "Best.dat";
+    fs::copy_file("/bin/sleep", file);
+    pid_t pid = fork();
+    if (pid == 0) {
+        execl(file.c_str(), "Best.dat", "60", static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    ASSERT_GT(pid, 0);
+    const std::string exe = "/proc/" + std::to_string(pid) + "/exe";
+    for (int i = 0; i < 10000; ++i) {
+        std::error_code ignored;
+        if (fs::read_symlink(exe, ignored) == fs::path(file))
+            break;
+        usleep(1000);
+    }
+    EXPECT_EQ(ErrorCodeOf([&] { ReadBestScore(file); }), 32);
+    EXPECT_EQ(ErrorCodeOf([&] { StoreBestScore(file, 5); }), 32);
+    kill(pid, SIGKILL);
+    waitpid(pid, nullptr, 0);
+    EXPECT_TRUE(LeftoverTemporaries(dir.Path()).empty());
 }
 
 // Temporary files of stores that never ended: never read as the score, never in the way.
