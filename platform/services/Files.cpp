@@ -11,6 +11,7 @@
 #include <cerrno>
 #include <climits>
 #include <ctime>
+#include <random>
 #include <utility>
 
 namespace {
@@ -40,7 +41,6 @@ constexpr int kApplicationDefined = 1 << 29;
 // A store takes milliseconds; a temporary file this old was left by a store that never ended.
 constexpr std::time_t kStaleAfterSeconds = 10 * 60;
 
-std::atomic<unsigned> replacementCount{0};
 
 struct PathParts {
     std::string dir;
@@ -224,7 +224,9 @@ void OverwriteInPlace(Descriptor& file, const void* data, std::size_t size)
 
 std::string ReplacementName(const std::string& base)
 {
-    return "." + base + "." + std::to_string(getpid()) + "-" + std::to_string(++replacementCount) + ".tmp";
+    // A random start keeps clear of leftovers of an earlier process that had the same id.
+    static std::atomic<unsigned> count{std::random_device{}()};
+    return "." + base + "." + std::to_string(getpid()) + "-" + std::to_string(++count) + ".tmp";
 }
 
 // The process that made a replacement file, from its name; 0 if the name is not one.

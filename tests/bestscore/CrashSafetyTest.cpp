@@ -24,10 +24,10 @@ struct Call {
 const Bytes kOld = {7, 0, 0, 0, 0xAA, 0xBB};
 constexpr std::int32_t kNew = 42;
 
-std::string StoreUnderStrace(const std::string& dir, const std::string& straceOptions)
+std::string StoreUnderStrace(const std::string& dir, const std::string& straceOptions, const std::string& asUser = "")
 {
     // LeakSanitizer cannot work under ptrace; the leak check is the other suites' business.
-    Shell("cd " + ShellQuote(dir) + " && ASAN_OPTIONS=\"${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0\" strace -qq " +
+    Shell("cd " + ShellQuote(dir) + " && ASAN_OPTIONS=\"${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0\" " + asUser + " strace -qq " +
           straceOptions + " " + ShellQuote(BEST_ONCE) +
           " store " + std::to_string(kNew) + " >out 2>/dev/null");
     std::string out = ReadText(dir + "/out");
@@ -200,6 +200,42 @@ TEST_F(CrashSafety, KilledAtEachStep)
             StoreBestScore(dir / "Best.dat", 99);
             EXPECT_EQ(ReadBestScore(dir / "Best.dat"), 99);
         }
+    }
+}
+
+// The way for a file whose owner a new file cannot keep: written in place, new bytes first and
+// the length after, so that no moment leaves it empty or short.
+TEST_F(CrashSafety, FaultsWhileWritingInPlace)
+{
+    if (!IsRoot() || !HaveTool("setpriv"))
+        GTEST_SKIP() << "needs root and setpriv to store as another user";
+    struct Row {
+        const char* syscall;
+        const char* fault;
+        std::string printed;
+        Bytes after;
+    };
+    Bytes newThenOldTail = LittleEndian(kNew);
+    newThenOldTail.insert(newThenOldTail.end(), kOld.begin() + 4, kOld.end());
+    const Row rows[] = {
+        {"pwrite64", "error=ENOSPC", "EInOutError 101", kOld},
+        {"pwrite64", "signal=SIGKILL", "", kOld},
+        {"ftruncate", "error=EIO", "EInOutError 1117", newThenOldTail},
+        {"ftruncate", "signal=SIGKILL", "", newThenOldTail},
+        {"fsync", "signal=SIGKILL", "", LittleEndian(kNew)},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(std::string(row.syscall) + " " + row.fault);
+        TestDirectory dir;
+        chmod(dir.Path().c_str(), 0777);
+        WriteBytes(dir / "Best.dat", kOld);
+        chmod((dir / "Best.dat").c_str(), 0666);
+        const std::string inject = std::string("-o /dev/null -e inject=") + row.syscall + ":" + row.fault + ":when=1";
+        EXPECT_EQ(StoreUnderStrace(dir.Path(), inject, "setpriv --reuid=65534 --regid=65534 --clear-groups"),
+                  row.printed);
+        EXPECT_EQ(ReadBytes(dir / "Best.dat"), row.after);
+        EXPECT_EQ(ReadBestScore(dir / "Best.dat"), row.after == kOld ? 7 : kNew);
+        EXPECT_TRUE(LeftoverTemporaries(dir.Path()).empty());
     }
 }
 
