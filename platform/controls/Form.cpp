@@ -182,18 +182,15 @@ void TForm::DestroyForm()
         if (Application != nullptr)
             Application->HandleException(error);
     }
-    // The visual elements first, each window with its own elements, then the rest last-first.
-    for (int i = ComponentCount() - 1; i >= 0; --i) {
-        if (i >= ComponentCount())
-            continue;
-        if (auto* control = dynamic_cast<TControl*>(Components(i)); control != nullptr && control->Parent() == this)
-            delete control;
-    }
-    for (int i = ComponentCount() - 1; i >= 0; --i) {
-        if (i >= ComponentCount())
-            continue;
-        if (auto* control = dynamic_cast<TControl*>(Components(i)))
-            delete control;
-    }
+    // The visual elements first, each window together with its own elements, then the rest
+    // last-first.
+    auto destroyControl = [](TControl* control) {
+        if (auto* window = dynamic_cast<TWinControl*>(control))
+            while (!window->Controls().empty())
+                delete window->Controls().back();
+        delete control;
+    };
+    while (!Controls().empty())
+        destroyControl(Controls().back());
     DestroyComponents();
 }

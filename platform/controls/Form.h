@@ -3,6 +3,7 @@
 #include "platform/controls/Control.h"
 
 #include <string>
+#include <type_traits>
 #include <vector>
 
 enum TWindowState { wsNormal = 0, wsMinimized = 1, wsMaximized = 2 };
@@ -56,8 +57,10 @@ protected:
         auto* element = new T(this);
         element->Loading();
         element->SetName(name);
-        if (parent != nullptr)
-            element->SetParent(parent);
+        if constexpr (std::is_base_of_v<TControl, T>) {
+            if (parent != nullptr)
+                element->SetParent(parent);
+        }
         props(*element);
         loadedList_.push_back(element);
         return element;
