@@ -194,6 +194,10 @@ TEST_F(TimerOnRealService, WindowThreadAndTwoTimersManyTimesOver)
             if (work == 2)
                 g.title->SetInterval(2);
         }
+        // Let a tick run that this thread has no ordering with (a relaxed read), so that a
+        // teardown that forgot the UI lock races with it where ThreadSanitizer can see.
+        int seen = g.ticks.load(std::memory_order_relaxed);
+        ASSERT_TRUE(WaitFor([&] { return g.ticks.load(std::memory_order_relaxed) >= seen + 2; }));
         Destroy(g, static_cast<Teardown>(round % 3));
     }
     EXPECT_EQ(g.strangers.load(), 0);

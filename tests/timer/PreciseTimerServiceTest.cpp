@@ -101,15 +101,16 @@ TEST(Service, TickAlreadyDueIsDroppedWhenCancelledUnderTheUILock)
 {
     PreciseTimerService service;
     Counter counter, witness;
-    ASSERT_NE(service.SetEvent(1, 1, &Counter::Callback, witness.User(), TIME_PERIODIC), 0u);
     {
         UIGuard windowThreadWork;
         std::uint32_t id = service.SetEvent(1, 1, &Counter::Callback, counter.User(), TIME_PERIODIC);
+        // Long enough for the service thread to take the due event and wait for the lock.
         auto dueBy = std::chrono::steady_clock::now() + 5ms;
         while (std::chrono::steady_clock::now() < dueBy) {
         }
         service.KillEvent(id);
     }
+    ASSERT_NE(service.SetEvent(1, 1, &Counter::Callback, witness.User(), TIME_PERIODIC), 0u);
     LetTicksPass(witness, 10);
     EXPECT_EQ(counter.calls.load(), 0);
 }
