@@ -19,8 +19,6 @@ namespace {
 constexpr std::int64_t kNsPerMs = 1'000'000;
 constexpr std::int64_t kNsPerSecond = 1'000'000'000;
 constexpr std::int64_t kNever = INT64_MAX;
-// How far an event may fall behind before it gives up the missed ticks instead of catching up.
-constexpr std::int64_t kCatchUpPeriods = 4;
 
 std::int64_t MonotonicNs()
 {
@@ -163,8 +161,11 @@ void PreciseTimerService::Run()
             pollfd fds[2] = {{timerFd_, POLLIN, 0}, {wakeFd_, POLLIN, 0}};
             while (::poll(fds, 2, -1) < 0 && errno == EINTR) {
             }
-            Drain(timerFd_);
-            Drain(wakeFd_);
+            // Only what fired: every system call here comes before the tick.
+            if (fds[0].revents != 0)
+                Drain(timerFd_);
+            if (fds[1].revents != 0)
+                Drain(wakeFd_);
             lock.lock();
             continue;
         }
@@ -174,11 +175,7 @@ void PreciseTimerService::Run()
         std::uintptr_t user = next->user;
         bool periodic = next->periodic;
         if (periodic) {
-            // From the deadline, not from now: that is what keeps the game from drifting.
-            next->deadlineNs += next->periodNs;
-            std::int64_t behind = now - next->deadlineNs;
-            if (behind > kCatchUpPeriods * next->periodNs)
-                next->deadlineNs += (behind / next->periodNs + 1) * next->periodNs;
+            next->deadlineNs = NextDeadline(next->deadlineNs, next->periodNs, now);
         } else {
             next->fired = true;
         }
@@ -208,6 +205,16 @@ void PreciseTimerService::Run()
         UILock::Unlock();
         callbackEnded_.notify_all();
     }
+}
+
+std::int64_t PreciseTimerService::NextDeadline(std::int64_t deadlineNs, std::int64_t periodNs, std::int64_t nowNs)
+{
+    // From the deadline, not from now: that is what keeps the game from drifting.
+    std::int64_t next = deadlineNs + periodNs;
+    std::int64_t behind = nowNs - next;
+    if (behind > kCatchUpPeriods * periodNs)
+        next += (behind / periodNs + 1) * periodNs;
+    return next;
 }
 
 PreciseTimerService::Event* PreciseTimerService::Find(std::uint32_t id)

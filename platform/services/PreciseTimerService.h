@@ -18,7 +18,10 @@
 // Each callback runs under the UI lock, after checking under that lock that its event is still
 // registered, so a cancelled event is never called back. KillEvent never deadlocks: it may be
 // called with the UI lock held, or from inside any tick. Called from another thread while the
-// event's callback runs, it waits for that callback to end.
+// event's callback runs, it waits for that callback to end. An error escaping a callback stops
+// that tick only; it is reported on stderr in one line.
+//
+// The service must not be destroyed from inside one of its own ticks.
 class PreciseTimerService final : public TimerService {
   public:
     PreciseTimerService();
@@ -29,6 +32,12 @@ class PreciseTimerService final : public TimerService {
     std::uint32_t SetEvent(std::uint32_t delayMs, std::uint32_t resolutionMs, TimerCallbackFn callback,
                            std::uintptr_t user, std::uint32_t flags) override;
     void KillEvent(std::uint32_t id) override;
+
+    // How far an event may fall behind before it gives up the missed ticks instead of catching up.
+    static constexpr std::int64_t kCatchUpPeriods = 4;
+    // The deadline after one that fired at `nowNs`: the next on the event's grid, or, when that
+    // is more than kCatchUpPeriods behind, the first on the grid after `nowNs`.
+    static std::int64_t NextDeadline(std::int64_t deadlineNs, std::int64_t periodNs, std::int64_t nowNs);
 
     // Stops the thread for good; events stay registered but are never called again. The process's
     // own service does this at exit, before the objects its ticks touch are gone.

@@ -43,6 +43,30 @@ void LetTicksPass(Counter& witness, int n)
     ASSERT_TRUE(WaitFor([&] { return witness.calls.load() >= target; }));
 }
 
+// Deadlines in units of the period 4: one fired at 100, looked at when the service woke.
+struct DeadlineCase {
+    const char* name;
+    std::int64_t now;
+    std::int64_t next;
+};
+
+class NextDeadline : public ::testing::TestWithParam<DeadlineCase> {};
+
+TEST_P(NextDeadline, StaysOnTheGridAndSkipsAheadWhenFarBehind)
+{
+    EXPECT_EQ(PreciseTimerService::NextDeadline(100, 4, GetParam().now), GetParam().next);
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, NextDeadline,
+                         ::testing::Values(DeadlineCase{"on time", 100, 104},
+                                           DeadlineCase{"late tick is followed by an earlier one", 103, 104},
+                                           DeadlineCase{"a period late catches up", 107, 104},
+                                           DeadlineCase{"four periods behind still catches up", 120, 104},
+                                           DeadlineCase{"five periods behind skips ahead", 124, 128},
+                                           DeadlineCase{"far behind on a grid point skips past it", 200, 204},
+                                           DeadlineCase{"far behind between grid points", 1001, 1004}),
+                         [](const auto& info) { return CaseName(info.param.name); });
+
 struct ArrivalCase {
     const char* name;
     std::uint32_t flags;
