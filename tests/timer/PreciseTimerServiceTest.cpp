@@ -15,6 +15,7 @@
 #include <sstream>
 #include <stdexcept>
 #include <thread>
+#include <vector>
 
 namespace {
 
@@ -66,6 +67,39 @@ INSTANTIATE_TEST_SUITE_P(Table, NextDeadline,
                                            DeadlineCase{"far behind on a grid point skips past it", 200, 204},
                                            DeadlineCase{"far behind between grid points", 1001, 1004}),
                          [](const auto& info) { return CaseName(info.param.name); });
+
+// The service sleeps to a little before each deadline and spins the rest; how far before is
+// learnt from how late the kernel wakes it.
+struct WakeLeadCase {
+    const char* name;
+    std::vector<std::int64_t> latenciesUs; // repeated over and over
+    std::int64_t lowUs, highUs;            // where the lead settles
+};
+
+class WakeLead : public ::testing::TestWithParam<WakeLeadCase> {};
+
+TEST_P(WakeLead, SettlesWhereNineWakesInTenComeInTime)
+{
+    std::int64_t lead = 0;
+    for (int round = 0; round < 500; ++round)
+        for (std::int64_t us : GetParam().latenciesUs)
+            lead = PreciseTimerService::NextWakeLead(lead, us * 1000);
+    EXPECT_GE(lead, GetParam().lowUs * 1000);
+    EXPECT_LE(lead, GetParam().highUs * 1000);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, WakeLead,
+    ::testing::Values(WakeLeadCase{"spread wakes", {50, 60, 70, 80, 90, 100, 110, 120, 130, 140}, 125, 145},
+                      WakeLeadCase{"prompt wakes", {0}, 0, 1},
+                      WakeLeadCase{"one slow wake in fifty",
+                                   {40, 40, 40, 40, 40, 40, 40, 40, 40, 40, 40, 40, 40, 40, 40, 40,  40,
+                                    40, 40, 40, 40, 40, 40, 40, 40, 40, 40, 40, 40, 40, 40, 40, 40,  40,
+                                    40, 40, 40, 40, 40, 40, 40, 40, 40, 40, 40, 40, 40, 40, 40, 5000},
+                                   38,
+                                   45},
+                      WakeLeadCase{"very slow wakes spin no more than the cap", {5000}, 250, 250}),
+    [](const auto& info) { return CaseName(info.param.name); });
 
 struct ArrivalCase {
     const char* name;
