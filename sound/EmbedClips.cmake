@@ -1,0 +1,17 @@
+# Writes a C++ source holding WAVE files as byte arrays, so the program reads no sound file.
+# Usage: cmake -DOUT=<file.cpp> -DDIR=<folder> -DNAMES=<name;name...> -P EmbedClips.cmake
+set(body "// Made by sound/EmbedClips.cmake from sound/clips; do not edit.\n")
+string(APPEND body "#include \"sound/BuiltinClips.h\"\n\nnamespace {\n")
+set(table "")
+foreach(name IN LISTS NAMES)
+  file(READ "${DIR}/${name}.wav" hex HEX)
+  string(REGEX REPLACE "([0-9a-f][0-9a-f])" "0x\\1," bytes "${hex}")
+  string(REGEX REPLACE "((0x..,){24})" "\\1\n" bytes "${bytes}")
+  string(APPEND body "const std::uint8_t clip_${name}[] = {\n${bytes}};\n")
+  string(APPEND table "    {\"${name}\", clip_${name}},\n")
+endforeach()
+string(APPEND body "const TBuiltinClip clips[] = {\n${table}};\n}  // namespace\n\n")
+string(APPEND body "std::span<const TBuiltinClip> BuiltinClips() { return clips; }\n")
+file(WRITE "${OUT}.tmp" "${body}")
+file(COPY_FILE "${OUT}.tmp" "${OUT}" ONLY_IF_DIFFERENT)
+file(REMOVE "${OUT}.tmp")
