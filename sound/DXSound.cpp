@@ -7,7 +7,7 @@
 namespace {
 // A small buffer keeps a play within about 10 ms of its tick.
 constexpr AudioSpec WantedSpec{48000, 2, 512};
-}  // namespace
+} // namespace
 
 TDXSound::TDXSound(TComponent* owner) : TComponent(owner) {}
 
@@ -102,4 +102,7 @@ void TDXSound::AddList(TDXWaveList* list)
         lists_.push_back(list);
 }
 
-void TDXSound::RemoveList(TDXWaveList* list) { lists_.erase(std::remove(lists_.begin(), lists_.end(), list), lists_.end()); }
+void TDXSound::RemoveList(TDXWaveList* list)
+{
+    lists_.erase(std::remove(lists_.begin(), lists_.end(), list), lists_.end());
+}

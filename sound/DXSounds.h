@@ -17,13 +17,13 @@ ZIM_DECLARE_EXCEPTION(EDirectSoundBufferError, Exception);
 ZIM_DECLARE_EXCEPTION(EWaveCollectionError, Exception);
 
 enum class TDXSoundOption : unsigned {
-    soGlobalFocus = 1u << 0,  // keep sounding while another window is active
-    soStickyFocus = 1u << 1,  // the same, for our purposes
-    soExclusive = 1u << 2,    // exclusive use of the device: not needed by a shared mixer
+    soGlobalFocus = 1u << 0, // keep sounding while another window is active
+    soStickyFocus = 1u << 1, // the same, for our purposes
+    soExclusive = 1u << 2,   // exclusive use of the device: not needed by a shared mixer
 };
 
 class TDXSoundOptions {
-public:
+  public:
     TDXSoundOptions() = default;
     TDXSoundOptions(std::initializer_list<TDXSoundOption> options)
     {
@@ -34,7 +34,7 @@ public:
     bool Empty() const { return bits_ == 0; }
     friend bool operator==(TDXSoundOptions, TDXSoundOptions) = default;
 
-private:
+  private:
     unsigned bits_ = 0;
 };
 
@@ -42,7 +42,7 @@ private:
 // owner; when there is no device it gives up without a word and every play does nothing. It
 // closes when it is destroyed, before the clip lists that play through it are told it is gone.
 class TDXSound : public TComponent {
-public:
+  public:
     explicit TDXSound(TComponent* owner);
     ~TDXSound() override;
 
@@ -66,7 +66,7 @@ public:
 
     void Notification(TComponent* component, TOperation operation) override;
 
-private:
+  private:
     friend class TDXWaveList;
     void AddList(TDXWaveList* list);
     void RemoveList(TDXWaveList* list);
@@ -83,7 +83,7 @@ class TWaveCollection;
 
 // A named clip of a clip list, with its copies on the open device.
 class TWaveCollectionItem {
-public:
+  public:
     explicit TWaveCollectionItem(TWaveCollection& collection) : collection_(&collection) {}
     TWaveCollectionItem(const TWaveCollectionItem&) = delete;
     TWaveCollectionItem& operator=(const TWaveCollectionItem&) = delete;
@@ -109,7 +109,7 @@ public:
     int CopyCount() const { return static_cast<int>(copies_.size()); }
     bool CopySounding(int index) const;
 
-private:
+  private:
     friend class TDXWaveList;
     friend class TWaveCollection;
     void Restore(Mixer& mixer);
@@ -120,14 +120,14 @@ private:
     bool looped_ = false;
     int maxPlayingCount_ = 0;
     TWave wave_;
-    bool restored_ = false;  // made ready on the open device
+    bool restored_ = false; // made ready on the open device
     const SoundBuffer* buffer_ = nullptr;
     std::vector<SoundVoice*> copies_;
 };
 
 // The ordered, named clips of a clip list.
 class TWaveCollection {
-public:
+  public:
     explicit TWaveCollection(TDXWaveList& owner) : owner_(&owner) {}
     TWaveCollection(const TWaveCollection&) = delete;
     TWaveCollection& operator=(const TWaveCollection&) = delete;
@@ -145,14 +145,14 @@ public:
     // The index of that item, or -1.
     int IndexOf(const std::string& name) const;
 
-private:
+  private:
     TDXWaveList* owner_;
     std::vector<std::unique_ptr<TWaveCollectionItem>> items_;
 };
 
 // The clip list: named clips that play through a sound device.
 class TDXWaveList : public TComponent {
-public:
+  public:
     explicit TDXWaveList(TComponent* owner);
     ~TDXWaveList() override;
 
@@ -163,7 +163,7 @@ public:
 
     void Notification(TComponent* component, TOperation operation) override;
 
-private:
+  private:
     friend class TDXSound;
     friend class TWaveCollectionItem;
     friend class TWaveCollection;

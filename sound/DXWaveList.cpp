@@ -7,7 +7,10 @@
 
 namespace {
 
-char Fold(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
+char Fold(char c)
+{
+    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+}
 
 // Names are compared without regard to the case of ASCII letters, without allocating: the
 // lookup runs inside every play.
@@ -21,7 +24,7 @@ bool SameName(const std::string& a, const std::string& b)
     return true;
 }
 
-}  // namespace
+} // namespace
 
 // --- TWaveCollectionItem ---
 
@@ -111,11 +114,14 @@ TWaveCollectionItem& TWaveCollection::Add()
 
 void TWaveCollection::Delete(int index)
 {
-    Items(index);  // range check
+    Items(index); // range check
     items_.erase(items_.begin() + index);
 }
 
-void TWaveCollection::Clear() { items_.clear(); }
+void TWaveCollection::Clear()
+{
+    items_.clear();
+}
 
 int TWaveCollection::IndexOf(const std::string& name) const
 {
@@ -183,7 +189,10 @@ void TDXWaveList::DeviceClosed()
         items_.Items(i).Release();
 }
 
-Mixer* TDXWaveList::OpenMixer() const { return dxSound_ != nullptr ? dxSound_->SoundMixer() : nullptr; }
+Mixer* TDXWaveList::OpenMixer() const
+{
+    return dxSound_ != nullptr ? dxSound_->SoundMixer() : nullptr;
+}
 
 void AddBuiltinClips(TDXWaveList& list)
 {

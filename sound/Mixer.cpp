@@ -10,7 +10,7 @@
 namespace {
 constexpr int ChunkFrames = 1024;
 constexpr double LimiterReleaseSeconds = 0.08;
-}  // namespace
+} // namespace
 
 Mixer::Mixer(const AudioSpec& spec)
     : spec_(spec), mix_(ChunkFrames), focusGain_(MainWindowActive() ? 1.0f : 0.0f),
@@ -56,7 +56,10 @@ bool Mixer::Start(SoundVoice& voice, bool looped)
     return true;
 }
 
-void Mixer::Stop(SoundVoice& voice) { voice.stop_.store(true, std::memory_order_relaxed); }
+void Mixer::Stop(SoundVoice& voice)
+{
+    voice.stop_.store(true, std::memory_order_relaxed);
+}
 
 void Mixer::TakeStarted()
 {

@@ -14,18 +14,18 @@ class TWave;
 // A clip's samples made ready for the device: one channel of floats at the device's rate. All
 // the copies of a clip read the same buffer; it never changes once made.
 class SoundBuffer {
-public:
+  public:
     explicit SoundBuffer(std::vector<float> samples) : samples_(std::move(samples)) {}
     std::span<const float> Samples() const { return samples_; }
 
-private:
+  private:
     std::vector<float> samples_;
 };
 
 // One copy of a clip: a play position over a shared buffer. A copy is sounding from the moment
 // it is started until the mixer has rendered its last sample (or stopped it).
 class SoundVoice {
-public:
+  public:
     explicit SoundVoice(const SoundBuffer& buffer) : buffer_(&buffer) {}
     SoundVoice(const SoundVoice&) = delete;
     SoundVoice& operator=(const SoundVoice&) = delete;
@@ -33,16 +33,16 @@ public:
     const SoundBuffer& Buffer() const { return *buffer_; }
     bool Sounding() const { return sounding_.load(std::memory_order_acquire); }
 
-private:
+  private:
     friend class Mixer;
 
     const SoundBuffer* buffer_;
     std::atomic<bool> sounding_{false};
     std::atomic<bool> stop_{false};
-    bool looped_ = false;                // set before the hand-over, read by the audio thread
-    SoundVoice* pendingNext_ = nullptr;  // the hand-over stack
-    SoundVoice* activeNext_ = nullptr;   // the audio thread's list of sounding copies
-    std::size_t position_ = 0;           // audio thread only
+    bool looped_ = false;               // set before the hand-over, read by the audio thread
+    SoundVoice* pendingNext_ = nullptr; // the hand-over stack
+    SoundVoice* activeNext_ = nullptr;  // the audio thread's list of sounding copies
+    std::size_t position_ = 0;          // audio thread only
 };
 
 // Our own small mixer, run in the audio callback. Plays are handed over through a lock-free
@@ -55,7 +55,7 @@ private:
 // one thread at a time (the game's window thread or its timer ticks, kept apart by the UI lock);
 // Render() runs on the audio thread.
 class Mixer {
-public:
+  public:
     // A device mixes at most this many copies; beyond it a new copy is refused.
     static constexpr std::size_t MaxVoices = 256;
 
@@ -82,7 +82,7 @@ public:
     void Render(float* out, int frames);
     std::uint64_t FramesRendered() const { return framesRendered_.load(std::memory_order_acquire); }
 
-private:
+  private:
     void TakeStarted();
     void RenderChunk(float* out, int frames);
 

@@ -7,8 +7,8 @@
 namespace {
 
 constexpr double Pi = 3.14159265358979323846;
-constexpr int ZeroCrossings = 16;  // of the sinc on each side: about 75 dB of image rejection
-constexpr int Phases = 256;        // table steps per zero crossing
+constexpr int ZeroCrossings = 16; // of the sinc on each side: about 75 dB of image rejection
+constexpr int Phases = 256;       // table steps per zero crossing
 
 // sinc(x) * window(x / ZeroCrossings) for x in [0, ZeroCrossings], Phases steps per unit.
 const std::array<float, ZeroCrossings * Phases + 2>& KernelTable()
@@ -41,7 +41,7 @@ float Kernel(double x)
     return static_cast<float>(table[i] + (table[i + 1] - table[i]) * frac);
 }
 
-}  // namespace
+} // namespace
 
 std::vector<float> WaveSamples(const TWave& wave)
 {
@@ -69,7 +69,7 @@ std::vector<float> Resample(std::span<const float> in, int fromRate, int toRate)
     const auto outSize = static_cast<std::size_t>(std::ceil(in.size() * ratio));
     // Pass band up to 95 percent of the lower of the two Nyquist frequencies.
     const double cutoff = std::min(1.0, ratio) * 0.95;
-    const double halfWidth = ZeroCrossings / cutoff;  // in input samples
+    const double halfWidth = ZeroCrossings / cutoff; // in input samples
     const auto last = static_cast<long>(in.size()) - 1;
 
     std::vector<float> out(outSize);

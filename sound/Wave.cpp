@@ -6,7 +6,10 @@ namespace {
 
 constexpr const char* BadWave = "不正な Wave です";
 
-std::uint16_t Get16(const std::uint8_t* p) { return static_cast<std::uint16_t>(p[0] | p[1] << 8); }
+std::uint16_t Get16(const std::uint8_t* p)
+{
+    return static_cast<std::uint16_t>(p[0] | p[1] << 8);
+}
 
 std::uint32_t Get32(const std::uint8_t* p)
 {
@@ -14,9 +17,12 @@ std::uint32_t Get32(const std::uint8_t* p)
            static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
 }
 
-bool TagIs(const std::uint8_t* p, const char* tag) { return std::memcmp(p, tag, 4) == 0; }
+bool TagIs(const std::uint8_t* p, const char* tag)
+{
+    return std::memcmp(p, tag, 4) == 0;
+}
 
-}  // namespace
+} // namespace
 
 bool IsPlayableFormat(const TWaveFormat& f)
 {

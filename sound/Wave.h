@@ -28,7 +28,7 @@ inline constexpr std::uint16_t WAVE_FORMAT_PCM = 1;
 // "data" chunks are found by their tags and other chunks are skipped; the RIFF length is not
 // trusted. Anything that cannot be read safely fails with EWaveStreamError "不正な Wave です".
 class TWave {
-public:
+  public:
     TWave() = default;
 
     void LoadFromMemory(std::span<const std::uint8_t> file);
@@ -39,9 +39,9 @@ public:
     std::span<const std::uint8_t> Data() const { return data_; }
     std::size_t DataSize() const { return data_.size(); }
     std::size_t FrameCount() const { return format_.BlockAlign ? data_.size() / format_.BlockAlign : 0; }
-    double Duration() const;  // seconds
+    double Duration() const; // seconds
 
-private:
+  private:
     TWaveFormat format_;
     std::vector<std::uint8_t> data_;
 };

@@ -6,9 +6,9 @@
 
 #include "platform/headless/HeadlessAudio.h"
 #include "platform/services/Focus.h"
+#include "sound/BuiltinClips.h"
 #include "sound/DXSounds.h"
 #include "sound/Mixer.h"
-#include "sound/BuiltinClips.h"
 
 #include <benchmark/benchmark.h>
 
@@ -28,8 +28,14 @@ void* operator new(std::size_t size)
         return p;
     throw std::bad_alloc();
 }
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+void operator delete(void* p) noexcept
+{
+    std::free(p);
+}
+void operator delete(void* p, std::size_t) noexcept
+{
+    std::free(p);
+}
 
 namespace {
 
@@ -103,4 +109,4 @@ void BM_MixerBuffer8Voices(benchmark::State& state)
 }
 BENCHMARK(BM_MixerBuffer8Voices);
 
-}  // namespace
+} // namespace

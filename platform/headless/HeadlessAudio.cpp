@@ -1,7 +1,7 @@
 #include "platform/headless/HeadlessAudio.h"
 
 class HeadlessAudioSystem::Output : public AudioOutput {
-public:
+  public:
     Output(HeadlessAudioSystem& system, const AudioSpec& spec, AudioFill fill)
         : system_(system), spec_(spec), fill_(std::move(fill))
     {
@@ -30,7 +30,10 @@ std::unique_ptr<AudioOutput> HeadlessAudioSystem::Open(const AudioSpec& wanted, 
     return std::make_unique<Output>(*this, spec, std::move(fill));
 }
 
-AudioSpec HeadlessAudioSystem::Spec() const { return open_ != nullptr ? open_->spec_ : AudioSpec{}; }
+AudioSpec HeadlessAudioSystem::Spec() const
+{
+    return open_ != nullptr ? open_->spec_ : AudioSpec{};
+}
 
 std::vector<float> HeadlessAudioSystem::Pull(int frames)
 {

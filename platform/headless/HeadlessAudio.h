@@ -8,7 +8,7 @@
 // one a test sets), and it sounds nothing by itself. A test pulls buffers from it, which calls
 // the fill function on the test's thread, and reads everything pulled so far.
 class HeadlessAudioSystem : public AudioSystem {
-public:
+  public:
     HeadlessAudioSystem();
     ~HeadlessAudioSystem() override;
 
@@ -32,7 +32,7 @@ public:
     const std::vector<float>& Recorded() const { return recorded_; }
     void ClearRecorded() { recorded_.clear(); }
 
-private:
+  private:
     class Output;
     friend class Output;
 

@@ -5,7 +5,7 @@
 namespace {
 
 class SdlAudioOutput : public AudioOutput {
-public:
+  public:
     explicit SdlAudioOutput(AudioFill fill) : fill_(std::move(fill)) {}
 
     ~SdlAudioOutput() override
@@ -39,7 +39,7 @@ public:
     AudioSpec Spec() const override { return spec_; }
     void Start() override { SDL_PauseAudioDevice(device_, 0); }
 
-private:
+  private:
     static void SDLCALL Callback(void* user, Uint8* stream, int bytes)
     {
         auto* self = static_cast<SdlAudioOutput*>(user);
@@ -52,7 +52,7 @@ private:
     SDL_AudioDeviceID device_ = 0;
 };
 
-}  // namespace
+} // namespace
 
 std::unique_ptr<AudioOutput> SdlAudioSystem::Open(const AudioSpec& wanted, AudioFill fill)
 {

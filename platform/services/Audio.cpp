@@ -6,5 +6,11 @@ namespace {
 std::atomic<AudioSystem*> current{nullptr};
 }
 
-AudioSystem* CurrentAudioSystem() { return current.load(std::memory_order_acquire); }
-void SetAudioSystem(AudioSystem* system) { current.store(system, std::memory_order_release); }
+AudioSystem* CurrentAudioSystem()
+{
+    return current.load(std::memory_order_acquire);
+}
+void SetAudioSystem(AudioSystem* system)
+{
+    current.store(system, std::memory_order_release);
+}

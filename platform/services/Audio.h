@@ -8,9 +8,9 @@
 // with a buffer of interleaved float frames, each sample in -1..1.
 
 struct AudioSpec {
-    int Rate = 48000;  // frames per second
+    int Rate = 48000; // frames per second
     int Channels = 2;
-    int Frames = 512;  // frames per device buffer, which is also the longest delay of a play
+    int Frames = 512; // frames per device buffer, which is also the longest delay of a play
 };
 
 // Fills `frames` frames at `out` (frames * channels floats). Runs on the audio thread: it must not
@@ -21,7 +21,7 @@ using AudioFill = std::function<void(float* out, int frames)>;
 // any moment, until the destructor, which closes the output and returns only once no call of the
 // fill function is running or can start.
 class AudioOutput {
-public:
+  public:
     virtual ~AudioOutput() = default;
     // The format the device really has, which may differ from the one asked for.
     virtual AudioSpec Spec() const = 0;
@@ -29,7 +29,7 @@ public:
 };
 
 class AudioSystem {
-public:
+  public:
     virtual ~AudioSystem() = default;
     // Opens the default output, or gives nullptr when there is none or it refuses.
     virtual std::unique_ptr<AudioOutput> Open(const AudioSpec& wanted, AudioFill fill) = 0;

@@ -19,7 +19,7 @@ namespace {
 
 constexpr double Pi = 3.14159265358979323846;
 
-using Samples = std::vector<double>;  // distance from the silent value, in 8-bit steps
+using Samples = std::vector<double>; // distance from the silent value, in 8-bit steps
 
 // A curve through (x, y) knots, straight between them and flat outside.
 double Interpolate(const std::vector<std::pair<double, double>>& knots, double x)
@@ -66,7 +66,10 @@ void Put32(std::vector<std::uint8_t>& out, std::uint32_t v)
     Put16(out, v >> 16);
 }
 
-void PutTag(std::vector<std::uint8_t>& out, const char* tag) { out.insert(out.end(), tag, tag + 4); }
+void PutTag(std::vector<std::uint8_t>& out, const char* tag)
+{
+    out.insert(out.end(), tag, tag + 4);
+}
 
 std::vector<std::uint8_t> WaveFile(std::uint32_t rate, const std::vector<std::uint8_t>& data)
 {
@@ -76,10 +79,10 @@ std::vector<std::uint8_t> WaveFile(std::uint32_t rate, const std::vector<std::ui
     PutTag(out, "WAVE");
     PutTag(out, "fmt ");
     Put32(out, 16);
-    Put16(out, 1);  // PCM
-    Put16(out, 1);  // mono
+    Put16(out, 1); // PCM
+    Put16(out, 1); // mono
     Put32(out, rate);
-    Put32(out, rate);  // bytes per second: one byte per sample
+    Put32(out, rate); // bytes per second: one byte per sample
     Put16(out, 1);
     Put16(out, 8);
     PutTag(out, "data");
@@ -95,9 +98,9 @@ std::vector<std::uint8_t> MakeCount()
     constexpr int length = 6186;
     constexpr double duty = 0.25;
     const std::vector<std::pair<double, double>> span = {
-        {0, 78},   {22, 78},  {28, 47},    {40, 47},     {40.01, 37},  {46, 37},    {46.01, 28},
-        {52, 28},  {52.01, 27}, {57, 22},  {57.01, 17},  {72, 16},     {72.01, 12}, {88, 11},
-        {88.01, 8}, {104, 7}, {104.01, 4}, {119, 4},     {119.01, 2},  {135, 2},    {135.01, 0}};
+        {0, 78},    {22, 78},    {28, 47},    {40, 47},    {40.01, 37}, {46, 37},    {46.01, 28},
+        {52, 28},   {52.01, 27}, {57, 22},    {57.01, 17}, {72, 16},    {72.01, 12}, {88, 11},
+        {88.01, 8}, {104, 7},    {104.01, 4}, {119, 4},    {119.01, 2}, {135, 2},    {135.01, 0}};
     auto pitch = [](double ms) {
         bool high = (ms >= 52 && ms < 88) || (ms >= 119 && ms < 135);
         return high ? 1040.0 : 520.0;
@@ -120,7 +123,7 @@ std::vector<std::uint8_t> MakeCount()
             double x = phase + (k + 0.5) / sub * step;
             x -= std::floor(x);
             if (x < duty) {
-                double sinceEdge = x / step;  // samples since the rising edge
+                double sinceEdge = x / step; // samples since the rising edge
                 sum += 57.0 + 10.0 * std::exp(-sinceEdge / 1.2);
             } else {
                 sum += -21.0;
@@ -152,16 +155,14 @@ std::vector<std::uint8_t> MakeHit()
     constexpr double rate = 22050;
     constexpr int length = 1160;
     const std::vector<std::pair<double, double>> pitch = {
-        {1, 237},   {3, 254},    {5, 272},     {10, 331},    {15, 394},  {20, 491},   {25, 617},
-        {30, 788},  {35, 1046},  {40, 1401},   {42.5, 1660}, {45, 1975}, {47.5, 2324}, {50, 2871},
-        {52.6, 3576}};
-    const std::vector<std::pair<double, double>> swing = {
-        {1, 55},  {2, 103}, {3, 100}, {5, 100}, {10, 94}, {15, 93}, {20, 92},
-        {25, 91}, {30, 91}, {35, 89}, {40, 92}, {42.5, 84}};
+        {1, 237},   {3, 254},   {5, 272},     {10, 331},  {15, 394},    {20, 491},  {25, 617},   {30, 788},
+        {35, 1046}, {40, 1401}, {42.5, 1660}, {45, 1975}, {47.5, 2324}, {50, 2871}, {52.6, 3576}};
+    const std::vector<std::pair<double, double>> swing = {{1, 55},  {2, 103}, {3, 100}, {5, 100}, {10, 94}, {15, 93},
+                                                          {20, 92}, {25, 91}, {30, 91}, {35, 89}, {40, 92}, {42.5, 84}};
     constexpr double fadeStart = 42.5, halfLife = 1.8;
 
     Samples out(length, 0.0);
-    double phase = 0;  // in cycles, from the upward crossing at 1 ms
+    double phase = 0; // in cycles, from the upward crossing at 1 ms
     for (int i = 0; i < length; ++i) {
         double ms = i * 1000.0 / rate;
         if (ms < 1.0) {
@@ -170,8 +171,8 @@ std::vector<std::uint8_t> MakeHit()
             out[i] = -25.0 * std::sin(Pi * w);
             continue;
         }
-        double level = ms <= fadeStart ? Interpolate(swing, ms)
-                                       : swing.back().second * std::exp2(-(ms - fadeStart) / halfLife);
+        double level =
+            ms <= fadeStart ? Interpolate(swing, ms) : swing.back().second * std::exp2(-(ms - fadeStart) / halfLife);
         out[i] = level * std::sin(2 * Pi * phase);
         phase += InterpolateLog(pitch, ms + 0.5 * 1000.0 / rate) / rate;
     }
@@ -246,7 +247,7 @@ bool Write(const std::string& path, const std::vector<std::uint8_t>& bytes)
     return static_cast<bool>(file);
 }
 
-}  // namespace
+} // namespace
 
 int main(int argc, char** argv)
 {

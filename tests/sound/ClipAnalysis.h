@@ -34,7 +34,10 @@ inline std::vector<double> Levels(const TWave& wave)
     return out;
 }
 
-inline int MsToSample(double ms, double rate) { return static_cast<int>(std::lround(ms * rate / 1000.0)); }
+inline int MsToSample(double ms, double rate)
+{
+    return static_cast<int>(std::lround(ms * rate / 1000.0));
+}
 
 // RMS of [from, to) relative to full scale (128 steps), in dB.
 inline double RmsDb(const std::vector<double>& x, int from, int to)
@@ -68,7 +71,7 @@ inline double CrossingPitch(const std::vector<double>& crossings, double rate)
 inline double PitchAround(const std::vector<double>& x, double at, double rate, int cycles)
 {
     auto c = UpwardCrossings(x, 0, static_cast<int>(x.size()));
-    std::vector<std::pair<double, double>> points;  // middle, pitch
+    std::vector<std::pair<double, double>> points; // middle, pitch
     for (std::size_t j = 0; j + cycles < c.size(); ++j)
         points.emplace_back((c[j] + c[j + cycles]) / 2, rate * cycles / (c[j + cycles] - c[j]));
     if (points.empty())
@@ -116,4 +119,4 @@ inline double PlateauSpan(const std::vector<double>& x, int from, int to)
     return median(high) - median(low);
 }
 
-}  // namespace clip
+} // namespace clip

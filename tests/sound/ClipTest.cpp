@@ -75,10 +75,9 @@ TEST(CountClip, FollowsItsPitchAndLevelCourse)
     struct Segment {
         double fromMs, toMs, pitch, span;
     };
-    const Segment segments[] = {
-        {1, 21, 520, 78},     {29, 39, 520, 47},    {41, 45.5, 520, 37},  {47, 51.5, 520, 28},
-        {58, 71, 1040, 16.5}, {73, 87, 1040, 11.5}, {89, 103, 520, 7.5}, {105, 118, 520, 4},
-        {120, 134, 1040, 2}};
+    const Segment segments[] = {{1, 21, 520, 78},    {29, 39, 520, 47},    {41, 45.5, 520, 37},
+                                {47, 51.5, 520, 28}, {58, 71, 1040, 16.5}, {73, 87, 1040, 11.5},
+                                {89, 103, 520, 7.5}, {105, 118, 520, 4},   {120, 134, 1040, 2}};
     auto x = Levels(Builtin("count"));
     for (const Segment& s : segments) {
         SCOPED_TRACE(testing::Message() << s.fromMs << " to " << s.toMs << " ms");
@@ -115,10 +114,9 @@ TEST(HitClip, RisesInPitchAndFadesAfter42Ms)
     struct Point {
         double ms, pitch, swing;
     };
-    const Point course[] = {{3, 254, 100},   {5, 272, 100},   {10, 331, 94},   {15, 394, 93},
-                            {20, 491, 92},   {25, 617, 91},   {30, 788, 91},   {35, 1046, 89},
-                            {40, 1401, 92},  {42.5, 1660, 84}, {45, 1975, 31}, {47.5, 2324, 12},
-                            {50, 2871, 4}};
+    const Point course[] = {{3, 254, 100},  {5, 272, 100},    {10, 331, 94},  {15, 394, 93},  {20, 491, 92},
+                            {25, 617, 91},  {30, 788, 91},    {35, 1046, 89}, {40, 1401, 92}, {42.5, 1660, 84},
+                            {45, 1975, 31}, {47.5, 2324, 12}, {50, 2871, 4}};
     auto x = Levels(Builtin("Hit"));
     for (const Point& p : course) {
         SCOPED_TRACE(testing::Message() << p.ms << " ms");
@@ -208,4 +206,4 @@ TEST(LoseClip, BurstsDecayAndSwellAgainAfterEachPeak)
     }
 }
 
-}  // namespace
+} // namespace

@@ -19,7 +19,7 @@ constexpr int HitFrames = 1160, LoseFrames = 3418;
 // The game's main window as far as sound goes: the clip list, then the device, both owned by
 // the form, linked after loading and told of its end in that order.
 class SoundFixture : public testing::Test {
-public:
+  public:
     void SetUp() override
     {
         SetAudioSystem(&audio);
@@ -143,7 +143,7 @@ TEST_F(SoundFixture, APlayIsInTheNextBufferExactlyAsTheClip)
     Play("count");
     auto out = audio.Pull(7000);
     auto clip = ClipSamples("count");
-    EXPECT_FLOAT_EQ(out[0], 8 / 128.0f);  // at most one buffer from play to first sample
+    EXPECT_FLOAT_EQ(out[0], 8 / 128.0f); // at most one buffer from play to first sample
     for (std::size_t i = 0; i < clip.size(); ++i)
         ASSERT_EQ(out[i], clip[i]) << i;
     for (std::size_t i = clip.size(); i < out.size(); ++i)
@@ -156,7 +156,7 @@ TEST_F(SoundFixture, OverlappingPlaysMakeCopiesAndLaterPlaysReuseTheFirstIdleOne
     auto& hit = Find("Hit");
     Play("Hit");
     auto first = audio.PullBuffers(1);
-    Play("Hit");  // 11.6 ms later, the first still sounding
+    Play("Hit"); // 11.6 ms later, the first still sounding
     EXPECT_EQ(hit.CopyCount(), 2);
     EXPECT_TRUE(hit.CopySounding(0));
     EXPECT_TRUE(hit.CopySounding(1));
@@ -193,7 +193,7 @@ TEST_F(SoundFixture, DifferentClipsAndARepeatedLoseOverlapFreely)
     Load();
     Play("Lose");
     audio.PullBuffers(4);
-    Play("Lose");  // the earlier one goes on to its end
+    Play("Lose"); // the earlier one goes on to its end
     Play("Hit");
     Play("count");
     EXPECT_EQ(Find("Lose").CopyCount(), 2);
@@ -219,7 +219,7 @@ TEST_F(SoundFixture, SilentButStillPlayingWhileTheWindowIsInactive)
     for (float v : silent)
         ASSERT_EQ(v, 0.0f);
     EXPECT_EQ(Find("Hit").CopyCount(), 1);
-    EXPECT_FALSE(Find("Hit").CopySounding(0));  // it played through, unheard
+    EXPECT_FALSE(Find("Hit").CopySounding(0)); // it played through, unheard
 
     SetMainWindowActive(true);
     Play("Hit");
@@ -253,7 +253,7 @@ TEST_F(SoundFixture, AfterTheDeviceClosesFindWaveWorksAndPlayWaveDoesNothing)
         Play("Hit");
         c.close(*this);
         EXPECT_FALSE(audio.IsOpen());
-        EXPECT_EQ(Find("Hit").CopyCount(), 0);  // released with the device
+        EXPECT_EQ(Find("Hit").CopyCount(), 0); // released with the device
         EXPECT_NO_THROW(Play("Hit"));
         EXPECT_EQ(Find("Hit").CopyCount(), 0);
         if (std::string(c.name) == "destroyed") {
@@ -267,7 +267,7 @@ TEST_F(SoundFixture, AListDestroyedFirstLeavesTheDeviceSound)
 {
     Load();
     Play("Lose");
-    delete list;  // its copy plays on in the mixer
+    delete list; // its copy plays on in the mixer
     audio.PullBuffers(40);
     EXPECT_TRUE(sound->Initialized());
 }
@@ -319,7 +319,7 @@ TEST_F(SoundFixture, MaxPlayingCountAndLoopedItems)
     auto& hit = Find("Hit");
     hit.SetMaxPlayingCount(1);
     Play("Hit");
-    Play("Hit");  // dropped: one copy may sound
+    Play("Hit"); // dropped: one copy may sound
     EXPECT_EQ(hit.CopyCount(), 1);
 
     auto& lose = Find("Lose");
@@ -352,4 +352,4 @@ TEST_F(SoundFixture, ResampledToAStereoDeviceCentredAndAtFullLevel)
     EXPECT_FALSE(Find("Lose").CopySounding(0));
 }
 
-}  // namespace
+} // namespace

@@ -27,7 +27,7 @@ namespace fs = std::filesystem;
 
 // Runs a step before each buffer the device asks for, on the audio thread.
 class SteppedAudio : public AudioSystem {
-public:
+  public:
     std::function<void(int buffer)> step;
     AudioSpec spec;
 
@@ -39,13 +39,13 @@ public:
         });
     }
 
-private:
+  private:
     SdlAudioSystem sdl_;
     int buffers_ = 0;
 };
 
 class SdlDiskAudio : public testing::Test {
-public:
+  public:
     void SetUp() override
     {
         dir = fs::temp_directory_path() / ("zim-sound-" + std::to_string(::getpid()));
@@ -123,7 +123,7 @@ TEST_F(SdlDiskAudio, OverlappingHitsBothSoundAndALaterOneReusesTheFirstCopy)
     Mixer reference(spec);
     auto samples = reference.MakeBuffer(hit.Wave())->Samples();
     std::vector<float> clip(samples.begin(), samples.end());
-    delete sound;  // closes the device; the file is complete
+    delete sound; // closes the device; the file is complete
 
     EXPECT_EQ(copiesAfterSecond, 2);
     EXPECT_TRUE(bothEndedBeforeThird);
@@ -189,7 +189,7 @@ TEST_F(SdlDiskAudio, WithoutADeviceTheGameRunsSilently)
     EXPECT_NO_THROW(list->Items().FindWave("Hit").PlayWave(false));
 }
 
-}  // namespace
+} // namespace
 
 namespace {
 
@@ -235,4 +235,4 @@ TEST_F(SdlDiskAudio, PlaysFromAnotherThreadWhileTheDeviceMixes)
     delete sound;
 }
 
-}  // namespace
+} // namespace

@@ -1,7 +1,7 @@
 // Reading WAVE files: chunks by tag, and every malformed file refused with the same error.
 
-#include "sound/Resampler.h"
 #include "sound/Wave.h"
+#include "sound/Resampler.h"
 
 #include <gtest/gtest.h>
 
@@ -87,57 +87,56 @@ TEST_P(WaveReads, FindsTheFormatAndTheSamples)
     EXPECT_NEAR(wave.Duration(), 4.0 / 11025, 1e-12);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Wave, WaveReads,
-    testing::Values(
-        ReadCase{"Plain", Plain},
-        ReadCase{"UnknownChunksAreSkipped",
-                 [] {
-                     return Riff([](Bytes& b) {
-                         Chunk(b, "LIST", {'I', 'N', 'F', 'O', 'x'});  // odd length, padded
-                         Chunk(b, "fmt ", Fmt());
-                         Chunk(b, "fact", {4, 0, 0, 0});
-                         Chunk(b, "data", Samples);
-                         Chunk(b, "cue ", {});
-                     });
-                 }},
-        ReadCase{"DataBeforeFormat",
-                 [] {
-                     return Riff([](Bytes& b) {
-                         Chunk(b, "data", Samples);
-                         Chunk(b, "fmt ", Fmt());
-                     });
-                 }},
-        ReadCase{"LongFormatBlock",
-                 [] {
-                     return Riff([](Bytes& b) {
-                         Bytes f = Fmt();
-                         Put16(f, 0);  // the size of nothing more
-                         Chunk(b, "fmt ", f);
-                         Chunk(b, "data", Samples);
-                     });
-                 }},
-        ReadCase{"RiffLengthIgnored",
-                 [] {
-                     Bytes f = Plain();
-                     f[4] = f[5] = f[6] = f[7] = 0xff;
-                     return f;
-                 }},
-        ReadCase{"RiffLengthZero",
-                 [] {
-                     Bytes f = Plain();
-                     f[4] = f[5] = f[6] = f[7] = 0;
-                     return f;
-                 }},
-        ReadCase{"OddLastChunkWithoutPad",
-                 [] {
-                     return Riff([](Bytes& b) {
-                         Chunk(b, "fmt ", Fmt());
-                         Chunk(b, "data", Samples);
-                         Chunk(b, "junk", {1, 2, 3}, 3);
-                     });
-                 }}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Wave, WaveReads,
+                         testing::Values(ReadCase{"Plain", Plain},
+                                         ReadCase{
+                                             "UnknownChunksAreSkipped",
+                                             [] {
+                                                 return Riff([](Bytes& b) {
+                                                     Chunk(b, "LIST", {'I', 'N', 'F', 'O', 'x'}); // odd length, padded
+                                                     Chunk(b, "fmt ", Fmt());
+                                                     Chunk(b, "fact", {4, 0, 0, 0});
+                                                     Chunk(b, "data", Samples);
+                                                     Chunk(b, "cue ", {});
+                                                 });
+                                             }},
+                                         ReadCase{"DataBeforeFormat",
+                                                  [] {
+                                                      return Riff([](Bytes& b) {
+                                                          Chunk(b, "data", Samples);
+                                                          Chunk(b, "fmt ", Fmt());
+                                                      });
+                                                  }},
+                                         ReadCase{"LongFormatBlock",
+                                                  [] {
+                                                      return Riff([](Bytes& b) {
+                                                          Bytes f = Fmt();
+                                                          Put16(f, 0); // the size of nothing more
+                                                          Chunk(b, "fmt ", f);
+                                                          Chunk(b, "data", Samples);
+                                                      });
+                                                  }},
+                                         ReadCase{"RiffLengthIgnored",
+                                                  [] {
+                                                      Bytes f = Plain();
+                                                      f[4] = f[5] = f[6] = f[7] = 0xff;
+                                                      return f;
+                                                  }},
+                                         ReadCase{"RiffLengthZero",
+                                                  [] {
+                                                      Bytes f = Plain();
+                                                      f[4] = f[5] = f[6] = f[7] = 0;
+                                                      return f;
+                                                  }},
+                                         ReadCase{"OddLastChunkWithoutPad",
+                                                  [] {
+                                                      return Riff([](Bytes& b) {
+                                                          Chunk(b, "fmt ", Fmt());
+                                                          Chunk(b, "data", Samples);
+                                                          Chunk(b, "junk", {1, 2, 3}, 3);
+                                                      });
+                                                  }}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 class WaveRefuses : public testing::TestWithParam<ReadCase> {};
 
@@ -174,41 +173,50 @@ Bytes Truncated(std::size_t size)
 
 INSTANTIATE_TEST_SUITE_P(
     Wave, WaveRefuses,
-    testing::Values(
-        ReadCase{"Empty", [] { return Bytes{}; }},
-        ReadCase{"NotRiff", [] { Bytes f = Plain(); f[3] = 'X'; return f; }},
-        ReadCase{"NotWave", [] { return Riff([](Bytes& b) { Chunk(b, "fmt ", Fmt()); }, "AVI "); }},
-        ReadCase{"OnlyTheRiffHeader", [] { return Truncated(11); }},
-        ReadCase{"NoChunks", [] { return Truncated(12); }},
-        ReadCase{"TruncatedChunkHeader", [] { return Truncated(15); }},
-        ReadCase{"TruncatedFormat", [] { return Truncated(30); }},
-        ReadCase{"TruncatedData", [] { return Truncated(46); }},
-        ReadCase{"NoFormat", [] { return Riff([](Bytes& b) { Chunk(b, "data", Samples); }); }},
-        ReadCase{"NoData", [] { return Riff([](Bytes& b) { Chunk(b, "fmt ", Fmt()); }); }},
-        ReadCase{"ChunkLengthPastTheEnd",
-                 [] {
-                     return Riff([](Bytes& b) {
-                         Chunk(b, "fmt ", Fmt());
-                         Chunk(b, "data", Samples, 0xfffffff0u);
-                     });
-                 }},
-        ReadCase{"UnknownChunkPastTheEnd",
-                 [] {
-                     return Riff([](Bytes& b) {
-                         Chunk(b, "fmt ", Fmt());
-                         Chunk(b, "data", Samples);
-                         Chunk(b, "LIST", {1, 2}, 100);
-                     });
-                 }},
-        ReadCase{"ShortFormatBlock", [] { Bytes f = Fmt(); f.resize(14); return WithFormat(f); }},
-        ReadCase{"ZeroChannels", [] { return WithFormat(Fmt(1, 0, 11025, 0, 8)); }},
-        ReadCase{"ThreeChannels", [] { return WithFormat(Fmt(1, 3, 11025, 3, 8), Bytes(6, 128)); }},
-        ReadCase{"NotPcm", [] { return WithFormat(Fmt(3, 1, 11025, 4, 32)); }},
-        ReadCase{"TwelveBits", [] { return WithFormat(Fmt(1, 1, 11025, 2, 12)); }},
-        ReadCase{"WrongBlockAlign", [] { return WithFormat(Fmt(1, 1, 11025, 2, 8)); }},
-        ReadCase{"ZeroRate", [] { return WithFormat(Fmt(1, 1, 0, 1, 8)); }},
-        ReadCase{"AbsurdRate", [] { return WithFormat(Fmt(1, 1, 4000000, 1, 8)); }},
-        ReadCase{"PartialFrame", [] { return WithFormat(Fmt(1, 2, 11025, 4, 16), Bytes(6, 0)); }}),
+    testing::Values(ReadCase{"Empty", [] { return Bytes{}; }},
+                    ReadCase{"NotRiff",
+                             [] {
+                                 Bytes f = Plain();
+                                 f[3] = 'X';
+                                 return f;
+                             }},
+                    ReadCase{"NotWave", [] { return Riff([](Bytes& b) { Chunk(b, "fmt ", Fmt()); }, "AVI "); }},
+                    ReadCase{"OnlyTheRiffHeader", [] { return Truncated(11); }},
+                    ReadCase{"NoChunks", [] { return Truncated(12); }},
+                    ReadCase{"TruncatedChunkHeader", [] { return Truncated(15); }},
+                    ReadCase{"TruncatedFormat", [] { return Truncated(30); }},
+                    ReadCase{"TruncatedData", [] { return Truncated(46); }},
+                    ReadCase{"NoFormat", [] { return Riff([](Bytes& b) { Chunk(b, "data", Samples); }); }},
+                    ReadCase{"NoData", [] { return Riff([](Bytes& b) { Chunk(b, "fmt ", Fmt()); }); }},
+                    ReadCase{"ChunkLengthPastTheEnd",
+                             [] {
+                                 return Riff([](Bytes& b) {
+                                     Chunk(b, "fmt ", Fmt());
+                                     Chunk(b, "data", Samples, 0xfffffff0u);
+                                 });
+                             }},
+                    ReadCase{"UnknownChunkPastTheEnd",
+                             [] {
+                                 return Riff([](Bytes& b) {
+                                     Chunk(b, "fmt ", Fmt());
+                                     Chunk(b, "data", Samples);
+                                     Chunk(b, "LIST", {1, 2}, 100);
+                                 });
+                             }},
+                    ReadCase{"ShortFormatBlock",
+                             [] {
+                                 Bytes f = Fmt();
+                                 f.resize(14);
+                                 return WithFormat(f);
+                             }},
+                    ReadCase{"ZeroChannels", [] { return WithFormat(Fmt(1, 0, 11025, 0, 8)); }},
+                    ReadCase{"ThreeChannels", [] { return WithFormat(Fmt(1, 3, 11025, 3, 8), Bytes(6, 128)); }},
+                    ReadCase{"NotPcm", [] { return WithFormat(Fmt(3, 1, 11025, 4, 32)); }},
+                    ReadCase{"TwelveBits", [] { return WithFormat(Fmt(1, 1, 11025, 2, 12)); }},
+                    ReadCase{"WrongBlockAlign", [] { return WithFormat(Fmt(1, 1, 11025, 2, 8)); }},
+                    ReadCase{"ZeroRate", [] { return WithFormat(Fmt(1, 1, 0, 1, 8)); }},
+                    ReadCase{"AbsurdRate", [] { return WithFormat(Fmt(1, 1, 4000000, 1, 8)); }},
+                    ReadCase{"PartialFrame", [] { return WithFormat(Fmt(1, 2, 11025, 4, 16), Bytes(6, 0)); }}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(WaveSamples, ScaleEightAndSixteenBitsAndAverageChannels)
@@ -251,4 +259,4 @@ TEST(Resample, KeepsAToneCleanAcrossRates)
     EXPECT_EQ(Resample(same, 22050, 22050), same);
 }
 
-}  // namespace
+} // namespace
