@@ -10,18 +10,18 @@ namespace {
 // The UI lock for a timer operation made outside a dispatch or a tick (a test, the program's
 // end); inside them this thread already holds it.
 class UIGuardUnlessHeld {
-  public:
+public:
     UIGuardUnlessHeld()
     {
         if (!UILock::HeldByThisThread())
             guard_.emplace();
     }
 
-  private:
+private:
     std::optional<UIGuard> guard_;
 };
 
-} // namespace
+}  // namespace
 
 THITimer::THITimer(TComponent* owner) : TComponent(owner)
 {

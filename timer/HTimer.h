@@ -14,7 +14,7 @@ ZIM_DECLARE_EXCEPTION(EHITimerError, Exception);
 // of loading and the destructor take it themselves when called without it, so a timer can also
 // be driven or destroyed from outside a dispatch; the getters are meant to be read under it.
 class THITimer : public TComponent {
-  public:
+public:
     static constexpr bool DefaultEnabled = true;
     static constexpr std::uint32_t DefaultInterval = 10;
 
@@ -34,12 +34,12 @@ class THITimer : public TComponent {
     void Loaded() override;
     virtual void Tick();
 
-  protected:
+protected:
     static void TimerCallback(std::uint32_t id, std::uint32_t msg, std::uintptr_t user, std::uintptr_t reserved1,
                               std::uintptr_t reserved2);
     void RestartTimer();
 
-  private:
+private:
     std::uint32_t timerID_ = 0;
     std::uint32_t interval_ = 0;
     TNotifyEvent onTimer_;

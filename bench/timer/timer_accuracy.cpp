@@ -31,7 +31,7 @@ std::int64_t NowNs()
 
 // Tick times in a buffer sized up front, so that recording allocates nothing.
 class Recorder {
-  public:
+public:
     explicit Recorder(std::size_t capacity) : times_(capacity) {}
     void Record()
     {
@@ -46,7 +46,7 @@ class Recorder {
         return {times_.begin(), times_.begin() + static_cast<std::ptrdiff_t>(count_.load(std::memory_order_acquire))};
     }
 
-  private:
+private:
     std::vector<std::int64_t> times_;
     std::atomic<std::size_t> count_{0};
 };
@@ -90,7 +90,7 @@ void Print(const char* method, std::uint32_t periodMs, const Figures& f)
                 f.p99Us, f.driftMs, std::abs(f.driftMs) <= periodMs ? "within one period" : "MORE than one period");
 }
 
-} // namespace
+}  // namespace
 
 int main(int argc, char** argv)
 {

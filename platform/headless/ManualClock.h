@@ -14,7 +14,7 @@
 //
 // Install with SetTimerService(&clock); the clock uninstalls itself when destroyed.
 class ManualClock final : public TimerService {
-  public:
+public:
     struct ActiveEvent {
         std::uint32_t id;
         std::uint32_t periodMs;
@@ -40,7 +40,7 @@ class ManualClock final : public TimerService {
     // The lines reported for errors that escaped a tick (also written to stderr).
     std::vector<std::string> TickErrors() const;
 
-  private:
+private:
     struct Event {
         std::uint32_t id;
         std::uint32_t periodMs;
@@ -51,7 +51,7 @@ class ManualClock final : public TimerService {
     };
 
     mutable std::mutex mutex_;
-    std::vector<Event> events_; // in creation order
+    std::vector<Event> events_;  // in creation order
     std::uint64_t now_ = 0;
     std::uint32_t lastId_ = 0;
     bool refuse_ = false;

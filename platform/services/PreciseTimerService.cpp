@@ -44,12 +44,9 @@ void Drain(int fd)
     }
 }
 
-} // namespace
+}  // namespace
 
-PreciseTimerService::PreciseTimerService()
-{
-    events_.reserve(8);
-}
+PreciseTimerService::PreciseTimerService() { events_.reserve(8); }
 
 PreciseTimerService::~PreciseTimerService()
 {

@@ -28,7 +28,7 @@
 //
 // The service must not be destroyed from inside one of its own ticks.
 class PreciseTimerService final : public TimerService {
-  public:
+public:
     PreciseTimerService();
     ~PreciseTimerService() override;
     PreciseTimerService(const PreciseTimerService&) = delete;
@@ -52,14 +52,14 @@ class PreciseTimerService final : public TimerService {
     // own service does this at exit, before the objects its ticks touch are gone.
     void Shutdown();
 
-  private:
+private:
     struct Event {
-        std::uint32_t id = 0; // 0: a free slot
+        std::uint32_t id = 0;  // 0: a free slot
         bool periodic = false;
-        bool fired = false; // a one-shot whose call is under way
+        bool fired = false;  // a one-shot whose call is under way
         std::int64_t periodNs = 0;
         std::int64_t deadlineNs = 0;
-        std::uint64_t order = 0; // creation order breaks ties between equal deadlines
+        std::uint64_t order = 0;  // creation order breaks ties between equal deadlines
         TimerCallbackFn callback = nullptr;
         std::uintptr_t user = 0;
     };
@@ -76,11 +76,11 @@ class PreciseTimerService final : public TimerService {
     std::vector<Event> events_;
     std::uint32_t lastId_ = 0;
     std::uint64_t created_ = 0;
-    std::uint32_t runningId_ = 0; // the event whose callback runs now, set under the UI lock
+    std::uint32_t runningId_ = 0;  // the event whose callback runs now, set under the UI lock
     bool stopping_ = false;
     bool started_ = false;
-    std::int64_t armedNs_ = INT64_MAX; // the time the timerfd is set to
-    std::int64_t wakeLeadNs_ = 0;      // how long before a deadline the timerfd is set
+    std::int64_t armedNs_ = INT64_MAX;  // the time the timerfd is set to
+    std::int64_t wakeLeadNs_ = 0;       // how long before a deadline the timerfd is set
     std::thread thread_;
     std::thread::id threadId_;
     int timerFd_ = -1;

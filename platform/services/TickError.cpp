@@ -28,7 +28,7 @@ std::string OneLine(std::string text)
     return text;
 }
 
-} // namespace
+}  // namespace
 
 std::string CurrentTickErrorLine()
 {

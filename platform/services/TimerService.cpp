@@ -23,12 +23,9 @@ PreciseTimerService& ProcessService()
     return *service;
 }
 
-void StopProcessService()
-{
-    ProcessService().Shutdown();
-}
+void StopProcessService() { ProcessService().Shutdown(); }
 
-} // namespace
+}  // namespace
 
 TimerService& CurrentTimerService()
 {
@@ -36,10 +33,7 @@ TimerService& CurrentTimerService()
     return service != nullptr ? *service : ProcessService();
 }
 
-void SetTimerService(TimerService* service)
-{
-    installed.store(service, std::memory_order_release);
-}
+void SetTimerService(TimerService* service) { installed.store(service, std::memory_order_release); }
 
 std::uint32_t timeSetEvent(std::uint32_t delay, std::uint32_t resolution, TimerCallbackFn callback, std::uintptr_t user,
                            std::uint32_t flags)
@@ -47,7 +41,4 @@ std::uint32_t timeSetEvent(std::uint32_t delay, std::uint32_t resolution, TimerC
     return CurrentTimerService().SetEvent(delay, resolution, callback, user, flags);
 }
 
-void timeKillEvent(std::uint32_t id)
-{
-    CurrentTimerService().KillEvent(id);
-}
+void timeKillEvent(std::uint32_t id) { CurrentTimerService().KillEvent(id); }

@@ -15,7 +15,7 @@
 namespace {
 
 class TimerOnManualClock : public ::testing::Test {
-  protected:
+protected:
     TimerOnManualClock() { SetTimerService(&clock); }
     ~TimerOnManualClock() override { SetTimerService(nullptr); }
 
@@ -37,7 +37,7 @@ struct StateCase {
     std::function<void(THITimer&, const TNotifyEvent&)> act;
     bool enabled;
     std::uint32_t interval;
-    std::optional<std::uint32_t> runningPeriod; // nullopt: idle
+    std::optional<std::uint32_t> runningPeriod;  // nullopt: idle
     int ticksInOneSecond;
 };
 
@@ -171,7 +171,7 @@ TEST_F(TimerOnManualClock, ConstructedWithDefaultsAndNoHandler)
 
 struct RefusalCase {
     const char* name;
-    std::function<void(THITimer&)> before; // with the service still accepting
+    std::function<void(THITimer&)> before;  // with the service still accepting
     std::function<void(THITimer&)> refused;
     bool enabled;
     std::uint32_t interval;
@@ -221,7 +221,7 @@ struct PhaseCase {
     const char* name;
     std::function<void(THITimer&)> at7ms;
     std::function<void(THITimer&)> inFirstTick;
-    std::vector<std::uint64_t> ticks; // the clock at each tick up to 40 ms
+    std::vector<std::uint64_t> ticks;  // the clock at each tick up to 40 ms
 };
 
 const auto nothing = [](THITimer&) {};
@@ -284,8 +284,8 @@ INSTANTIATE_TEST_SUITE_P(Table, TimerPhase, ::testing::ValuesIn(phaseCases),
 // the other's tick, and a timer the other tick cancels is never called again.
 struct CancelCase {
     const char* name;
-    bool firstActs; // the timer created first acts on the other, else the reverse
-    bool destroy;   // destroys the other timer instead of disabling it
+    bool firstActs;  // the timer created first acts on the other, else the reverse
+    bool destroy;    // destroys the other timer instead of disabling it
     int firstTicks;
     int secondTicks;
 };
@@ -375,4 +375,44 @@ TEST_F(TimerOnManualClock, RefusalInsideATickIsReportedAndStopsThatTick)
     EXPECT_EQ(err, line + "\n");
 }
 
-} // namespace
+}  // namespace
+
+namespace {
+
+// The manual clock itself, for what the timer component does not reach.
+struct ClockCase {
+    const char* name;
+    std::uint32_t delay;
+    std::uint32_t flags;
+    std::vector<std::uint64_t> calls;  // the clock at each call over 35 ms
+};
+
+class ManualClockEvents : public ::testing::TestWithParam<ClockCase> {};
+
+TEST_P(ManualClockEvents, FireAtTheirDeadlines)
+{
+    ManualClock clock;
+    struct Seen {
+        ManualClock* clock;
+        std::vector<std::uint64_t> calls;
+    } seen{&clock, {}};
+    auto record = [](std::uint32_t, std::uint32_t, std::uintptr_t user, std::uintptr_t, std::uintptr_t) {
+        auto* s = reinterpret_cast<Seen*>(user);
+        s->calls.push_back(s->clock->Now());
+    };
+    std::uint32_t id = clock.SetEvent(GetParam().delay, GetParam().delay, record,
+                                      reinterpret_cast<std::uintptr_t>(&seen), GetParam().flags);
+    EXPECT_EQ(id == 0, GetParam().delay == 0);
+    clock.Advance(20);
+    clock.Advance(15);
+    EXPECT_EQ(seen.calls, GetParam().calls);
+    EXPECT_EQ(clock.Now(), 35u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, ManualClockEvents,
+                         ::testing::Values(ClockCase{"periodic", 10, TIME_PERIODIC, {10, 20, 30}},
+                                           ClockCase{"one shot", 10, TIME_ONESHOT, {10}},
+                                           ClockCase{"zero delay refused", 0, TIME_PERIODIC, {}}),
+                         [](const auto& info) { return CaseName(info.param.name); });
+
+}  // namespace

@@ -18,7 +18,7 @@
 namespace {
 
 class TimerOnRealService : public ::testing::Test {
-  protected:
+protected:
     TimerOnRealService() { SetTimerService(&service); }
     ~TimerOnRealService() override { SetTimerService(nullptr); }
 
@@ -119,7 +119,7 @@ struct Game {
     int shared = 0;
     int stepTicks = 0;
     std::atomic<int> ticks{0};
-    std::atomic<int> strangers{0}; // ticks whose sender is not one of this round's timers
+    std::atomic<int> strangers{0};  // ticks whose sender is not one of this round's timers
 };
 
 enum class Teardown { HoldingUILock, WithoutUILock, DisabledFirst };
@@ -205,4 +205,4 @@ TEST_F(TimerOnRealService, WindowThreadAndTwoTimersManyTimesOver)
     EXPECT_GT(g.shared, rounds * workPerRound);
 }
 
-} // namespace
+}  // namespace

@@ -72,8 +72,8 @@ INSTANTIATE_TEST_SUITE_P(Table, NextDeadline,
 // learnt from how late the kernel wakes it.
 struct WakeLeadCase {
     const char* name;
-    std::vector<std::int64_t> latenciesUs; // repeated over and over
-    std::int64_t lowUs, highUs;            // where the lead settles
+    std::vector<std::int64_t> latenciesUs;  // repeated over and over
+    std::int64_t lowUs, highUs;             // where the lead settles
 };
 
 class WakeLead : public ::testing::TestWithParam<WakeLeadCase> {};
@@ -104,7 +104,7 @@ INSTANTIATE_TEST_SUITE_P(
 struct ArrivalCase {
     const char* name;
     std::uint32_t flags;
-    int expectedCalls; // after the witness has seen 20 ticks
+    int expectedCalls;  // after the witness has seen 20 ticks
 };
 
 class ServiceArrival : public ::testing::TestWithParam<ArrivalCase> {};
@@ -136,7 +136,7 @@ TEST(Service, RefusesAZeroDelayOrNoCallback)
     EXPECT_EQ(service.SetEvent(0, 0, &Counter::Callback, counter.User(), TIME_PERIODIC), 0u);
     EXPECT_EQ(service.SetEvent(5, 5, nullptr, counter.User(), TIME_PERIODIC), 0u);
     service.KillEvent(0);
-    service.KillEvent(12345); // unknown: ignored
+    service.KillEvent(12345);  // unknown: ignored
 }
 
 TEST(Service, GivesDistinctIdentifiers)
@@ -197,7 +197,7 @@ TEST(Service, KillFromAnotherThreadWaitsForTheRunningCallback)
     std::uint32_t id =
         service.SetEvent(1, 1, &Lingering::Callback, reinterpret_cast<std::uintptr_t>(&lingering), TIME_PERIODIC);
     ASSERT_TRUE(WaitFor([&] { return lingering.entered.load(); }));
-    service.KillEvent(id); // this thread holds no UI lock
+    service.KillEvent(id);  // this thread holds no UI lock
     EXPECT_TRUE(lingering.left.load());
     int calls = lingering.calls.load();
 
@@ -209,7 +209,7 @@ TEST(Service, KillFromAnotherThreadWaitsForTheRunningCallback)
 // Callbacks that cancel events from inside a tick: their own, or one due right behind them.
 struct SelfCancelling {
     PreciseTimerService* service;
-    std::uint32_t victim = 0; // set under the UI lock before the first tick can run
+    std::uint32_t victim = 0;  // set under the UI lock before the first tick can run
     std::atomic<int> calls{0};
 
     static void Callback(std::uint32_t, std::uint32_t, std::uintptr_t user, std::uintptr_t, std::uintptr_t)
@@ -340,4 +340,4 @@ TEST(Service, SetEventAfterShutdownNeverCalls)
     EXPECT_EQ(counter.calls.load(), calls);
 }
 
-} // namespace
+}  // namespace

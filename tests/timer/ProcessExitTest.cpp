@@ -26,9 +26,9 @@ struct ExitCase {
 // Starts two timers on the process's service, as the game's window does, and ends the process.
 [[noreturn]] void TickThenExit(ExitFrom from)
 {
-    alarm(20); // a hang at exit fails the test rather than stalling it
+    alarm(20);  // a hang at exit fails the test rather than stalling it
     SetTimerService(nullptr);
-    auto* form = new TComponent(nullptr); // never destroyed: the process ends under it
+    auto* form = new TComponent(nullptr);  // never destroyed: the process ends under it
     static std::atomic<int> ticks{0};
     for (std::uint32_t interval : {1u, 2u}) {
         auto* timer = new THITimer(form);
@@ -65,4 +65,4 @@ INSTANTIATE_TEST_SUITE_P(Table, ProcessExit,
                                            ExitCase{"from inside a tick", ExitFrom::InsideATick}),
                          [](const auto& info) { return CaseName(info.param.name); });
 
-} // namespace
+}  // namespace

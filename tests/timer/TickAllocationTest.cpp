@@ -14,7 +14,7 @@
 
 namespace {
 thread_local std::size_t allocations = 0;
-} // namespace
+}  // namespace
 
 void* operator new(std::size_t size)
 {
@@ -24,14 +24,8 @@ void* operator new(std::size_t size)
     throw std::bad_alloc();
 }
 
-void operator delete(void* p) noexcept
-{
-    std::free(p);
-}
-void operator delete(void* p, std::size_t) noexcept
-{
-    std::free(p);
-}
+void operator delete(void* p) noexcept { std::free(p); }
+void operator delete(void* p, std::size_t) noexcept { std::free(p); }
 
 namespace {
 
@@ -48,7 +42,7 @@ TEST(TimerTick, AllocatesNothing)
         timer.SetOnTimer([&](TComponent*) {
             int n = ticks.load();
             if (n < static_cast<int>(seen.size()))
-                seen[static_cast<std::size_t>(n)] = allocations; // the service thread's count
+                seen[static_cast<std::size_t>(n)] = allocations;  // the service thread's count
             ticks.store(n + 1);
         });
         timer.Loaded();
@@ -59,4 +53,4 @@ TEST(TimerTick, AllocatesNothing)
         EXPECT_EQ(seen[i], seen[warmUp]) << "tick " << i;
 }
 
-} // namespace
+}  // namespace
