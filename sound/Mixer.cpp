@@ -134,6 +134,8 @@ void Mixer::RenderChunk(float* out, int frames)
         envelope_ = std::max(std::fabs(x), envelope_ * release_);
         if (envelope_ > 1.0f)
             x /= envelope_;
+        else
+            envelope_ = 0.0f; // below full scale it has no say; and it never decays into denormals
         for (int c = 0; c < channels; ++c)
             *out++ = x;
     }

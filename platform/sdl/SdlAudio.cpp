@@ -26,10 +26,10 @@ class SdlAudioOutput : public AudioOutput {
         want.callback = &SdlAudioOutput::Callback;
         want.userdata = this;
         SDL_AudioSpec have{};
-        // The device keeps its own rate and channel count; our mixer follows them. SDL converts
-        // the sample format if it must.
-        device_ = SDL_OpenAudioDevice(nullptr, 0, &want, &have,
-                                      SDL_AUDIO_ALLOW_FREQUENCY_CHANGE | SDL_AUDIO_ALLOW_CHANNELS_CHANGE);
+        // The device keeps its own rate, which our mixer follows, so that SDL does not resample
+        // a second time. Channels stay stereo: SDL maps them onto any other layout, keeping the
+        // clips centred on the front pair.
+        device_ = SDL_OpenAudioDevice(nullptr, 0, &want, &have, SDL_AUDIO_ALLOW_FREQUENCY_CHANGE);
         if (device_ == 0)
             return false;
         spec_ = AudioSpec{have.freq, have.channels, have.samples};
