@@ -107,6 +107,8 @@ class TWaveCollectionItem {
 
     // The copies made so far on the open device, in the order they were made.
     int CopyCount() const { return static_cast<int>(copies_.size()); }
+    // How many times PlayWave was called, heard or not: what rule tests look at.
+    int PlayCount() const { return playCount_; }
     bool CopySounding(int index) const;
 
   private:
@@ -119,6 +121,7 @@ class TWaveCollectionItem {
     std::string name_;
     bool looped_ = false;
     int maxPlayingCount_ = 0;
+    int playCount_ = 0;
     TWave wave_;
     bool restored_ = false; // made ready on the open device
     const SoundBuffer* buffer_ = nullptr;

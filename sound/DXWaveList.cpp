@@ -57,6 +57,7 @@ void TWaveCollectionItem::Release()
 
 void TWaveCollectionItem::PlayWave(bool wait)
 {
+    ++playCount_;
     Mixer* mixer = collection_->Owner().OpenMixer();
     if (mixer == nullptr || !restored_)
         return;

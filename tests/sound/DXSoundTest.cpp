@@ -100,6 +100,7 @@ TEST_F(SoundFixture, WithoutADeviceTheGamePlaysOnSilently)
         EXPECT_FALSE(sound->Initialized());
         EXPECT_NO_THROW(Play("Hit"));
         EXPECT_EQ(Find("Hit").CopyCount(), 0);
+        EXPECT_EQ(Find("Hit").PlayCount(), 1); // the play happened, unheard
         // No second attempt in the same run.
         audio.SetAvailable(true);
         SetAudioSystem(&audio);
