@@ -99,8 +99,8 @@ class TWaveCollectionItem {
     void SetWave(TWave wave);
 
     // Starts the clip from its beginning on the first copy that is not sounding, or on a new
-    // copy sharing the clip's samples; returns at once unless `wait`. Does nothing while the
-    // device is closed.
+    // copy sharing the clip's samples; returns at once, or with `wait` once that play has ended
+    // (at most a second after it should have). Does nothing while the device is closed.
     void PlayWave(bool wait);
     // Ends every copy of the clip at the next device buffer (how a looped clip is ended).
     void Stop();

@@ -83,7 +83,10 @@ void TWaveCollectionItem::PlayWave(bool wait)
         chosen = copy;
     }
     if (wait && !looped_) {
-        while (chosen->Sounding())
+        // A device that stalls (suspended by the system) must not hold the caller for ever: the
+        // wait ends a second after the clip should have.
+        auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(wave_.Duration() + 1.0);
+        while (chosen->Sounding() && std::chrono::steady_clock::now() < deadline)
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
 }

@@ -323,6 +323,10 @@ TEST_F(SoundFixture, MaxPlayingCountAndLoopedItems)
     Play("Hit"); // dropped: one copy may sound
     EXPECT_EQ(hit.CopyCount(), 1);
 
+    // A device that renders nothing (stalled) holds a waiting play a second past the clip at most.
+    Find("count").PlayWave(true);
+    EXPECT_TRUE(Find("count").CopySounding(0));
+
     auto& lose = Find("Lose");
     lose.SetLooped(true);
     Play("Lose");

@@ -236,3 +236,26 @@ TEST_F(SdlDiskAudio, PlaysFromAnotherThreadWhileTheDeviceMixes)
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(SdlDiskAudio, AWaitingPlayReturnsOnceTheClipHasSounded)
+{
+    audio.step = [](int) {};
+    TComponent form(nullptr);
+    auto* list = new TDXWaveList(&form);
+    auto* sound = new TDXSound(&form);
+    AddBuiltinClips(*list);
+    list->SetDXSound(sound);
+    sound->Loaded();
+    ASSERT_TRUE(sound->Initialized());
+    auto& lose = list->Items().FindWave("Lose");
+    auto from = sound->SoundMixer()->FramesRendered();
+    lose.PlayWave(true);
+    EXPECT_FALSE(lose.CopySounding(0));
+    // The whole clip went through the device first.
+    EXPECT_GE(sound->SoundMixer()->FramesRendered() - from,
+              static_cast<std::uint64_t>(0.31 * sound->SoundMixer()->Spec().Rate));
+}
+
+} // namespace
