@@ -130,7 +130,8 @@ void Mixer::RenderChunk(float* out, int frames)
         gain += step;
         float x = mix[i] * gain;
         // Peak limiter with instant attack: the gain drops just enough to keep the peak at full
-        // scale and recovers over LimiterReleaseSeconds. A single clip never reaches it.
+        // scale and recovers over LimiterReleaseSeconds. Single clips reach it only with the
+        // resampler's ringing around the flattened bursts of "Lose", a few percent for a moment.
         envelope_ = std::max(std::fabs(x), envelope_ * release_);
         if (envelope_ > 1.0f)
             x /= envelope_;
