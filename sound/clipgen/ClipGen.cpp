@@ -205,15 +205,17 @@ std::vector<std::uint8_t> MakeLose()
         out[i] = 9.0 * i / first * std::sin(2 * Pi * tone[0] * i / rate);
 
     for (int b = 0; b < bursts; ++b) {
-        // Time to fall to a quarter: 4 ms in the first six bursts, 2.75 ms from the twelfth on.
-        double quarterMs = b < 6 ? 4.0 : b < 11 ? 3.75 - (b - 6) * 0.2 : 2.75;
+        // Down to a quarter of the peak about 4 ms after it in the first six bursts (held for
+        // half a millisecond, then falling), in 2.75 ms from the twelfth on.
+        double holdMs = b < 6 ? 0.5 : b < 11 ? 0.25 : 0.0;
+        double quarterMs = b < 6 ? 3.5 : b < 11 ? 3.75 - (b - 6) * 0.2 : 2.75;
         // The first two bursts are driven past the limits of the scale and flatten there; the
         // second leans upwards, so it touches only the top.
         double drive = b == 0 ? 1.9 : b == 1 ? 1.07 : 1.0;
         double lean = b == 1 ? 10.0 : 0.0;
         auto burst = [&](double ms) {
             double main = ms < attackMs ? 0.5 - 0.5 * std::cos(Pi * ms / attackMs)
-                                        : std::exp(-std::log(4.0) * (ms - attackMs) / quarterMs);
+                                        : std::exp(-std::log(4.0) * std::max(0.0, ms - attackMs - holdMs) / quarterMs);
             double d = ms - echoMs;
             double width = d < 0 ? echoRiseMs : echoFallMs;
             double swell = echo[b] * std::exp(-0.5 * (d / width) * (d / width));
@@ -230,7 +232,7 @@ std::vector<std::uint8_t> MakeLose()
             double ms = (i - start) * 1000.0 / rate;
             if (ms > echoMs + 8 * echoFallMs)
                 break;
-            double main = ms < attackMs ? 1.0 : std::exp(-std::log(4.0) * (ms - attackMs) / quarterMs);
+            double main = std::exp(-std::log(4.0) * std::max(0.0, ms - attackMs - holdMs) / quarterMs);
             out[i] += scale * burst(ms) + lean * main;
         }
     }
