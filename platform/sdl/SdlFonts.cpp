@@ -53,13 +53,15 @@ void LoadAliases()
     });
 }
 
-// Hiragana, kanji and the ball's circle: a face without them would show boxes.
-bool HasJapanese(FcPattern* pattern)
+// Hiragana and kanji, and for the face the ball is drawn in, its black circle: a face without
+// them would show boxes.
+bool HasJapanese(FcPattern* pattern, bool needsCircle)
 {
     FcCharSet* charset = nullptr;
     if (FcPatternGetCharSet(pattern, FC_CHARSET, 0, &charset) != FcResultMatch)
         return false;
-    return FcCharSetHasChar(charset, 0x3042) && FcCharSetHasChar(charset, 0x6587) && FcCharSetHasChar(charset, 0x25CF);
+    return FcCharSetHasChar(charset, 0x3042) && FcCharSetHasChar(charset, 0x6587) &&
+           (!needsCircle || FcCharSetHasChar(charset, 0x25CF));
 }
 
 }  // namespace
@@ -74,13 +76,14 @@ std::string SdlFonts::Resolve(const std::string& name, bool bold, std::string* f
     FcConfigSubstitute(nullptr, pattern, FcMatchPattern);
     FcDefaultSubstitute(pattern);
 
+    bool needsCircle = name == "ＭＳ Ｐゴシック" || name == "MS PGothic";
     std::string file;
     FcResult result = FcResultNoMatch;
     FcFontSet* sorted = FcFontSort(nullptr, pattern, FcFalse, nullptr, &result);
     for (int i = 0; sorted != nullptr && i < sorted->nfont && file.empty(); ++i) {
         FcPattern* candidate = FcFontRenderPrepare(nullptr, pattern, sorted->fonts[i]);
         FcChar8* path = nullptr;
-        if (HasJapanese(candidate) && FcPatternGetString(candidate, FC_FILE, 0, &path) == FcResultMatch) {
+        if (HasJapanese(candidate, needsCircle) && FcPatternGetString(candidate, FC_FILE, 0, &path) == FcResultMatch) {
             file = reinterpret_cast<const char*>(path);
             FcChar8* fam = nullptr;
             if (family != nullptr && FcPatternGetString(candidate, FC_FAMILY, 0, &fam) == FcResultMatch)
