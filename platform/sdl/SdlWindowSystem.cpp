@@ -278,7 +278,9 @@ SdlWindowSystem::~SdlWindowSystem()
     SetCursorVisibilityHook(nullptr);
     SDL_ShowCursor(SDL_ENABLE);
     impl_.reset();
-    SDL_QuitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS);
+    // The video subsystem stays up until the process ends: quitting it unloads the X libraries
+    // SDL opened, and what they keep for the process's life would then show as leaks of unknown
+    // origin instead of theirs. The server frees the connection's resources either way.
 }
 
 std::unique_ptr<WindowHost> SdlWindowSystem::CreateHost(NativeWindow& window, const WindowParams& params)
