@@ -142,6 +142,7 @@ const SdlFonts::Face* SdlFonts::Get(const TFont& font)
 
 TSize SdlFonts::Measure(const TFont& font, const std::string& text)
 {
+    std::lock_guard lock(mutex_);
     const Face* face = Get(font);
     if (face == nullptr)
         return {static_cast<int>(text.size()) * font.EmPixels() / 2, font.EmPixels()};

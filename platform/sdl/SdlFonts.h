@@ -4,6 +4,7 @@
 
 #include <map>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <tuple>
 
@@ -28,7 +29,10 @@ public:
     SdlFonts(const SdlFonts&) = delete;
     SdlFonts& operator=(const SdlFonts&) = delete;
 
-    // Null only when no usable face is installed at all.
+    // Labels are measured under the UI lock, possibly in a tick, while the window thread draws
+    // text without it: both go through this lock, since the faces are not thread-safe.
+    std::mutex& Mutex() { return mutex_; }
+    // Null only when no usable face is installed at all. Call with Mutex() held.
     const Face* Get(const TFont& font);
     TSize Measure(const TFont& font, const std::string& text);
 
@@ -37,5 +41,6 @@ public:
                                bool* syntheticBold = nullptr);
 
 private:
+    std::mutex mutex_;
     std::map<std::tuple<std::string, int, bool>, Face> faces_;
 };

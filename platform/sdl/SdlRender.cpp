@@ -33,6 +33,7 @@ const SdlPainter::Text& SdlPainter::TextFor(const DrawCommand& command)
         texts_.clear();
     }
     Text text;
+    std::lock_guard lock(fonts_.Mutex());
     if (const SdlFonts::Face* face = fonts_.Get(f)) {
         SDL_Color color{static_cast<Uint8>(command.color >> 16), static_cast<Uint8>(command.color >> 8),
                         static_cast<Uint8>(command.color), 255};

@@ -115,7 +115,7 @@ TEST(Gameplay, AWholeGameFromTheClickToTheStoredBest)
     // Three "count" plays, 700 ms apart, then the ball moves.
     std::vector<double> onsets;
     EXPECT_TRUE(WaitFor([&] { return (onsets = Onsets(ReadSamples(audio))).size() >= 3; }, 60s))
-        << onsets.size() << " sounds heard";
+        << onsets.size() << " sounds heard; " << game.Stderr();
     ASSERT_GE(onsets.size(), 3u);
     for (int i = 1; i < 3; ++i)
         EXPECT_NEAR(onsets[i] - onsets[i - 1], 0.7, 0.15) << "between count " << i << " and " << i + 1;
