@@ -6,6 +6,7 @@
 #include "platform/sdl/SdlFonts.h"
 #include "platform/sdl/SdlIcon.h"
 #include "platform/sdl/SdlMessageBox.h"
+#include "platform/sdl/SdlPlacement.h"
 #include "platform/sdl/SdlRender.h"
 #include "platform/services/Cursor.h"
 
@@ -38,6 +39,7 @@ public:
                                    params.clientHeight, SDL_WINDOW_HIDDEN);
         if (window_ == nullptr)
             throw std::runtime_error(std::string("cannot create a window: ") + SDL_GetError());
+        placement_ = std::make_unique<SdlPlacement>(window_);
         renderer_ = SDL_CreateRenderer(window_, -1, SDL_RENDERER_SOFTWARE);
         if (SDL_Surface* icon = MakeZimbrotIcon()) {
             SDL_SetWindowIcon(window_, icon);
@@ -50,6 +52,7 @@ public:
     {
         impl_.hosts.erase(std::remove(impl_.hosts.begin(), impl_.hosts.end(), this), impl_.hosts.end());
         painter_.reset();
+        placement_.reset();
         if (renderer_ != nullptr)
             SDL_DestroyRenderer(renderer_);
         SDL_DestroyWindow(window_);
@@ -59,59 +62,26 @@ public:
 
     void Show(std::uint32_t showCmd) override
     {
-        switch (showCmd) {
-        case SW_HIDE:
-            SDL_HideWindow(window_);
-            return;
-        case SW_SHOWMINIMIZED:
-        case SW_MINIMIZE:
-        case SW_SHOWMINNOACTIVE:
-            SDL_ShowWindow(window_);
-            SDL_MinimizeWindow(window_);
-            break;
-        case SW_SHOWMAXIMIZED:
-            SDL_ShowWindow(window_);
-            SDL_MaximizeWindow(window_);
-            break;
-        default:
-            SDL_ShowWindow(window_);
-            if (SDL_GetWindowFlags(window_) & (SDL_WINDOW_MINIMIZED | SDL_WINDOW_MAXIMIZED))
-                SDL_RestoreWindow(window_);
-            break;
-        }
+        if (showCmd == SW_HIDE)
+            placement_->BeforeHide();
+        placement_->Show(showCmd);
         Invalidate();
     }
 
     bool Visible() const override { return (SDL_GetWindowFlags(window_) & SDL_WINDOW_SHOWN) != 0; }
 
-    bool GetPlacement(WINDOWPLACEMENT& placement) override
-    {
-        int x = 0, y = 0, top = 0, left = 0, bottom = 0, right = 0, w = 0, h = 0;
-        SDL_GetWindowPosition(window_, &x, &y);
-        SDL_GetWindowSize(window_, &w, &h);
-        SDL_GetWindowBordersSize(window_, &top, &left, &bottom, &right);
-        Uint32 flags = SDL_GetWindowFlags(window_);
-        placement.flags = 0;
-        placement.showCmd = (flags & SDL_WINDOW_MAXIMIZED)   ? SW_SHOWMAXIMIZED
-                            : (flags & SDL_WINDOW_MINIMIZED) ? SW_SHOWMINIMIZED
-                                                             : SW_SHOWNORMAL;
-        placement.ptMinPosition = {-1, -1};
-        placement.ptMaxPosition = {-1, -1};
-        placement.rcNormalPosition = {x - left, y - top, x + w + right, y + h + bottom};
-        return true;
-    }
+    bool GetPlacement(WINDOWPLACEMENT& placement) override { return placement_->Get(placement); }
 
     bool SetPlacement(const WINDOWPLACEMENT& placement) override
     {
-        int top = 0, left = 0, bottom = 0, right = 0;
-        SDL_GetWindowBordersSize(window_, &top, &left, &bottom, &right);
-        SDL_SetWindowPosition(window_, placement.rcNormalPosition.left + left, placement.rcNormalPosition.top + top);
-        if (placement.showCmd != SW_HIDE)
-            Show(placement.showCmd);
-        return true;
+        bool done = placement_->Set(placement);
+        Invalidate();
+        return done;
     }
 
-    bool IsIconic() override { return (SDL_GetWindowFlags(window_) & SDL_WINDOW_MINIMIZED) != 0; }
+    bool IsIconic() override { return placement_->IsIconic(); }
+
+    void OnWindowEvent(const SDL_Event& event) { placement_->OnEvent(event); }
 
     void Invalidate() override
     {
@@ -160,6 +130,7 @@ private:
     SDL_Window* window_ = nullptr;
     SDL_Renderer* renderer_ = nullptr;
     std::unique_ptr<SdlPainter> painter_;
+    std::unique_ptr<SdlPlacement> placement_;
     std::atomic<bool> dirty_{true};
 };
 
@@ -222,6 +193,7 @@ void SdlWindowSystem::Impl::Handle(const SDL_Event& event, TApplication* applica
         SdlHost* host = HostFor(event.window.windowID);
         if (host == nullptr)
             break;
+        host->OnWindowEvent(event);
         switch (event.window.event) {
         case SDL_WINDOWEVENT_CLOSE:
             if (input)
