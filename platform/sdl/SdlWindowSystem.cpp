@@ -11,6 +11,9 @@
 #include "platform/services/Cursor.h"
 
 #include <SDL.h>
+#include <SDL_syswm.h>
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
 
 #include <algorithm>
 #include <atomic>
@@ -30,6 +33,28 @@ struct SdlWindowSystem::Impl {
     void Handle(const SDL_Event& event, TApplication* application);
 };
 
+namespace {
+
+// A fixed single frame with the system menu and the close box only: ask the window manager
+// for no minimise or maximise buttons and no resizing (the Motif hints most of them read).
+void AskForFixedFrame(SDL_Window* window)
+{
+    SDL_SysWMinfo info;
+    SDL_VERSION(&info.version);
+    if (!SDL_GetWindowWMInfo(window, &info) || info.subsystem != SDL_SYSWM_X11)
+        return;
+    constexpr long kFunctions = 1L << 0, kDecorations = 1L << 1;
+    constexpr long kFuncMove = 1L << 2, kFuncClose = 1L << 5;
+    constexpr long kDecorBorder = 1L << 1, kDecorTitle = 1L << 3, kDecorMenu = 1L << 4;
+    long hints[5] = {kFunctions | kDecorations, kFuncMove | kFuncClose, kDecorBorder | kDecorTitle | kDecorMenu, 0, 0};
+    Display* display = info.info.x11.display;
+    Atom motif = XInternAtom(display, "_MOTIF_WM_HINTS", False);
+    XChangeProperty(display, info.info.x11.window, motif, motif, 32, PropModeReplace,
+                    reinterpret_cast<unsigned char*>(hints), 5);
+}
+
+}  // namespace
+
 class SdlHost final : public WindowHost {
 public:
     SdlHost(SdlWindowSystem::Impl& impl, NativeWindow& native, const WindowParams& params)
@@ -39,6 +64,7 @@ public:
                                    params.clientHeight, SDL_WINDOW_HIDDEN);
         if (window_ == nullptr)
             throw std::runtime_error(std::string("cannot create a window: ") + SDL_GetError());
+        AskForFixedFrame(window_);
         placement_ = std::make_unique<SdlPlacement>(window_);
         renderer_ = SDL_CreateRenderer(window_, -1, SDL_RENDERER_SOFTWARE);
         if (SDL_Surface* icon = MakeZimbrotIcon()) {

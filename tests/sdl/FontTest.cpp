@@ -18,7 +18,7 @@ TEST(Fonts, RequestedFacesResolveToJapaneseFacesOfFittingWeight)
     } rows[] = {
         {"ＭＳ Ｐゴシック", false, "IPAPGothic", "ipagp", false},
         {"ＭＳ Ｐゴシック", true, "IPAPGothic", "ipagp", true},  // no bold of its own: emboldened
-        {"ＤＦ特太ゴシック体", true, "M PLUS 1", "Black", false},
+        {"ＤＦ特太ゴシック体", true, "IPAPGothic", "ipagp", true},
         {"ＤＦ平成ゴシック体W5", false, "M PLUS 1", "Medium", false},
         {"MS PGothic", false, "IPAPGothic", "ipagp", false},
     };
@@ -47,6 +47,9 @@ TEST(Fonts, AnEmOfNPixelsMakesTheTextNPixelsHighAndDigitsGrowTheWidth)
     EXPECT_GT(three.cx, two.cx);
     const TFont digit{"ＤＦ特太ゴシック体", -96, true, 0xFFFFFF, SHIFTJIS_CHARSET};
     EXPECT_EQ(fonts.Measure(digit, "3").cy, 96) << "the digit's box stays one em tall";
+    // The heading stays inside the window: it starts at 16 in a window 201 wide.
+    const TFont heading{"ＤＦ特太ゴシック体", -48, true, 0xFFFFFF, SHIFTJIS_CHARSET};
+    EXPECT_LE(16 + fonts.Measure(heading, "Zimbrot").cx, 201);
     // The ball's glyph is in the face: it has a width of its own, not a missing-glyph box's.
     const TFont ball{"ＭＳ Ｐゴシック", -12, false, 0xFFFFFF, SHIFTJIS_CHARSET};
     ASSERT_NE(fonts.Get(ball), nullptr);
