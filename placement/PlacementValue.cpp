@@ -3,6 +3,8 @@
 #include "platform/core/CommaText.h"
 #include "platform/core/Exception.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <cstdio>
 
 std::string FormatPlacementValue(int state, const WINDOWPLACEMENT& placement)
@@ -27,4 +29,48 @@ std::optional<PlacementItems> ParsePlacementValue(std::string_view text)
             values[i] = value;
     }
     return values;
+}
+
+namespace {
+
+bool Overlaps(const RECT& a, const RECT& b)
+{
+    return a.left < a.right && a.top < a.bottom && a.left < b.right && b.left < a.right && a.top < b.bottom &&
+           b.top < a.bottom;
+}
+
+bool OnSomeDisplay(const RECT& r, const std::vector<RECT>& areas)
+{
+    for (const RECT& area : areas)
+        if (Overlaps(r, area))
+            return true;
+    return false;
+}
+
+}  // namespace
+
+RECT KeepOnDisplay(const RECT& wanted, const RECT& fallback, const std::vector<RECT>& areas)
+{
+    if (areas.empty())
+        return wanted;
+    // Judged by where the window would stand: a hand-edited rectangle may have no size of its
+    // own. 64-bit, so that no size overflows.
+    std::int64_t width = std::int64_t{wanted.right} - wanted.left;
+    std::int64_t height = std::int64_t{wanted.bottom} - wanted.top;
+    if (width <= 0 || height <= 0 || width > 1 << 16 || height > 1 << 16) {
+        width = std::int64_t{fallback.right} - fallback.left;
+        height = std::int64_t{fallback.bottom} - fallback.top;
+    }
+    auto at = [&](std::int64_t left, std::int64_t top) {
+        auto clamp = [](std::int64_t v) {
+            return static_cast<std::int32_t>(std::clamp<std::int64_t>(v, INT32_MIN, INT32_MAX));
+        };
+        return RECT{clamp(left), clamp(top), clamp(left + width), clamp(top + height)};
+    };
+    if (OnSomeDisplay(at(wanted.left, wanted.top), areas))
+        return wanted;
+    RECT designed = at(fallback.left, fallback.top);
+    if (OnSomeDisplay(designed, areas))
+        return designed;
+    return at(areas.front().left, areas.front().top);
 }

@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 // The saved placement value: nine integers joined by commas, no blanks: the window state code,
 // the minimised position x and y, the maximised position x and y, and the normal position's
@@ -17,3 +18,8 @@ std::string FormatPlacementValue(int state, const WINDOWPLACEMENT& placement);
 // text splits into exactly nine items.
 using PlacementItems = std::array<std::optional<std::int32_t>, 9>;
 std::optional<PlacementItems> ParsePlacementValue(std::string_view text);
+
+// The normal rectangle to apply: `wanted` when some of it lies on one of the displays' areas,
+// otherwise `fallback` (the place the window was designed for) with the wanted size, or failing
+// that the first display's corner. With no areas known, `wanted` as it stands.
+RECT KeepOnDisplay(const RECT& wanted, const RECT& fallback, const std::vector<RECT>& areas);

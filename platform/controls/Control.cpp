@@ -199,13 +199,13 @@ void TWinControl::DestroyHandle()
 {
     if (window_ == nullptr)
         return;
-    // Whatever happens in WM_DESTROY, the window is gone afterwards.
-    std::unique_ptr<NativeWindow> window = std::move(window_);
+    // Whatever happens in WM_DESTROY, the window is gone afterwards. While WM_DESTROY is handled
+    // it still exists: Handle() gives it (a hook reads its placement) instead of making another.
     struct Release {
         std::unique_ptr<NativeWindow>& window;
         ~Release() { window.reset(); }
-    } release{window};
-    window->Destroy();
+    } release{window_};
+    window_->Destroy();
 }
 
 void TWinControl::InsertControl(TControl* control) { controls_.push_back(control); }
