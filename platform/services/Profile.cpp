@@ -1,6 +1,8 @@
 #include "platform/services/Profile.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -189,6 +191,30 @@ std::string ResolveTarget(const std::string& path)
     return path;
 }
 
+// New files that a writer killed before its rename left behind: named after the file with the
+// writer's process number, and that process is gone.
+void RemoveStaleTemps(const std::string& dir, const std::string& base)
+{
+    DIR* d = ::opendir(dir.c_str());
+    if (d == nullptr)
+        return;
+    const std::string prefix = "." + base + ".";
+    while (dirent* entry = ::readdir(d)) {
+        std::string_view name = entry->d_name;
+        if (name.substr(0, prefix.size()) != prefix)
+            continue;
+        std::string_view rest = name.substr(prefix.size());
+        std::size_t dot = rest.find('.');
+        if (dot == 0 || dot == std::string_view::npos || dot > 10 ||
+            rest.substr(0, dot).find_first_not_of("0123456789") != std::string_view::npos)
+            continue;
+        pid_t pid = static_cast<pid_t>(std::stol(std::string(rest.substr(0, dot))));
+        if (pid > 0 && ::kill(pid, 0) != 0 && errno == ESRCH)
+            ::unlinkat(::dirfd(d), entry->d_name, 0);
+    }
+    ::closedir(d);
+}
+
 // Replaces the file at `path` with `text`: a new file beside it, flushed to disk, then renamed
 // over the old one, so that readers and a crash see either the old or the new text.
 bool ReplaceFile(const std::string& path, std::string_view text, const struct stat* old)
@@ -197,6 +223,7 @@ bool ReplaceFile(const std::string& path, std::string_view text, const struct st
     std::string dir = slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
     std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
 
+    RemoveStaleTemps(dir, base);
     static std::atomic<unsigned> counter{0};
     std::random_device random;
     std::string temp;

@@ -176,6 +176,21 @@ TEST(Profile, WriteKeepsModeAndLinks)
     EXPECT_EQ(st.st_mode & 07777, 0640u);
 }
 
+TEST(Profile, WriteRemovesWhatAKilledWriterLeftBehind)
+{
+    TempDir dir;
+    // A process number no process can have, and our own, which is alive.
+    const std::string stale = dir.File(".x.ini.2147483647.0.1");
+    const std::string live = dir.File(".x.ini." + std::to_string(::getpid()) + ".0.1");
+    const std::string other = dir.File(".y.ini.2147483647.0.1");
+    for (const auto& path : {stale, live, other})
+        WriteFile(path, "[S]\nk=half");
+    ASSERT_TRUE(WritePrivateProfileString("S", "k", "v", dir.File("x.ini")));
+    EXPECT_FALSE(std::filesystem::exists(stale));
+    EXPECT_TRUE(std::filesystem::exists(live));
+    EXPECT_TRUE(std::filesystem::exists(other));
+}
+
 TEST(Profile, NewFileFollowsTheUmask)
 {
     TempDir dir;
