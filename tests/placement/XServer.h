@@ -92,7 +92,8 @@ public:
     struct Rect {
         int left = 0, top = 0, right = 0, bottom = 0;
     };
-    bool FrameOf(::Window window, Rect& rect) const
+    bool FrameOf(::Window window, Rect& rect) const { return FrameOf(connection_, window, rect); }
+    static bool FrameOf(::Display* connection_, ::Window window, Rect& rect)
     {
         XWindowAttributes attributes{};
         if (!XGetWindowAttributes(connection_, window, &attributes) || attributes.map_state != IsViewable)
@@ -171,7 +172,10 @@ private:
     // between may never be managed (a program waiting for it to appear then waits for ever).
     // A probe window that it frames shows that it is at work; the probe is mapped again now and
     // then, should the first map be lost.
-    bool ProbeWindowManager() const
+    bool ProbeWindowManager() const { return ProbeWindowManager(connection_); }
+
+public:
+    static bool ProbeWindowManager(::Display* connection_)
     {
         ::Window probe = XCreateSimpleWindow(connection_, DefaultRootWindow(connection_), 0, 0, 10, 10, 0, 0, 0);
         auto framed = [&] {
@@ -195,6 +199,7 @@ private:
         return ok;
     }
 
+private:
     bool WindowManagerRunning() const
     {
         Atom check = XInternAtom(connection_, "_NET_SUPPORTING_WM_CHECK", False);
