@@ -152,6 +152,22 @@ TEST_F(SdlPlacementTest, AMoveIsSeenAndKeptWhileHidden)
     EXPECT_TRUE(FrameAt(612, 40)) << "shown again where it was";
 }
 
+TEST_F(SdlPlacementTest, PlacementSetWhileShownMovesTheWindow)
+{
+    placement_->Show(SW_SHOWNORMAL);
+    ASSERT_TRUE(FrameAt(368, 229));
+    WINDOWPLACEMENT p = Get();
+    const int width = p.rcNormalPosition.right - p.rcNormalPosition.left;
+    p.showCmd = SW_SHOWNORMAL;
+    p.rcNormalPosition = {50, 60, 51, 61};
+    ASSERT_TRUE(placement_->Set(p));
+    // Asked for, it is the window's place at once, before the window manager has moved it.
+    EXPECT_EQ(Get().rcNormalPosition.left, 50);
+    EXPECT_EQ(Get().rcNormalPosition.top, 60);
+    ASSERT_TRUE(FrameAt(50, 60));
+    EXPECT_EQ(Get().rcNormalPosition.right - Get().rcNormalPosition.left, width);
+}
+
 TEST_F(SdlPlacementTest, MinimisedStaysMinimisedWhileHidden)
 {
     placement_->Show(SW_SHOWNORMAL);
