@@ -240,9 +240,7 @@ void SdlPlacement::Show(unsigned showCmd)
     case SW_SHOWMINIMIZED:
     case SW_MINIMIZE:
     case SW_SHOWMINNOACTIVE:
-        if (s.mode == Mode::Maximized)
-            s.restoreToMaximized = true;
-        s.mode = Mode::Minimized;
+        // Minimised once the window manager says so: it may refuse a window without the button.
         SDL_MinimizeWindow(s.window);
         break;
     case SW_SHOWMAXIMIZED:

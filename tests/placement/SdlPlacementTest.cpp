@@ -168,6 +168,16 @@ TEST_F(SdlPlacementTest, PlacementSetWhileShownMovesTheWindow)
     EXPECT_EQ(Get().rcNormalPosition.right - Get().rcNormalPosition.left, width);
 }
 
+TEST_F(SdlPlacementTest, FirstShownMinimised)
+{
+    placement_->Show(SW_SHOWMINIMIZED);
+    ASSERT_TRUE(PumpUntil([&] { return placement_->IsIconic(); }));
+    WINDOWPLACEMENT p = Get();
+    EXPECT_EQ(p.showCmd, SW_SHOWMINIMIZED);
+    EXPECT_EQ(p.rcNormalPosition.left, 368);
+    EXPECT_EQ(p.rcNormalPosition.top, 229);
+}
+
 TEST_F(SdlPlacementTest, MinimisedStaysMinimisedWhileHidden)
 {
     placement_->Show(SW_SHOWNORMAL);
