@@ -1,6 +1,7 @@
 #include "game/Unit1.h"
 
 #include "game/BestScoreFile.h"
+#include "placement/KSavePos.h"
 #include "platform/core/UILock.h"
 #include "platform/services/Cursor.h"
 #include "sound/DXSounds.h"
@@ -82,6 +83,7 @@ TForm1::~TForm1()
 void TForm1::ReadLayout()
 {
     BeginLayout();
+    SetName("Form1");
     SetLeft(368);
     SetTop(229);
     SetClientSize(201, 248);
@@ -174,6 +176,10 @@ void TForm1::ReadLayout()
     HITimer2 = ReadComponent<THITimer>("HITimer2", [this](THITimer& t) {
         t.SetInterval(500);
         t.SetOnTimer([this](TComponent* sender) { HITimer2Timer(sender); });
+    });
+    KSavePosIni1 = ReadComponent<TKSavePosIni>("KSavePosIni1", [](TKSavePosIni& s) {
+        s.SetSaveBounds(true);
+        s.SetResumeIconic(false);
     });
     DXWaveList1 = ReadComponent<TDXWaveList>("DXWaveList1", [](TDXWaveList& list) { AddBuiltinClips(list); });
     DXSound1 = ReadComponent<TDXSound>("DXSound1", [](TDXSound& sound) { sound.SetAutoInitialize(true); });

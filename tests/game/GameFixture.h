@@ -4,6 +4,7 @@
 // working directory: the game as a test drives it.
 
 #include "game/Unit1.h"
+#include "placement/KSavePos.h"
 #include "platform/core/Application.h"
 #include "platform/core/UILock.h"
 #include "platform/headless/HeadlessAudio.h"

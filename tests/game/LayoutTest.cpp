@@ -95,7 +95,9 @@ TEST_F(LayoutTest, TheWindowAndItsComponents)
     EXPECT_EQ(F().HITimer2->Interval(), 500u);
     EXPECT_NE(F().HITimer2->TimerID(), 0u);
     EXPECT_EQ(F().HITimer1->TimerID(), 0u);
-//KSP
+    EXPECT_FALSE(F().KSavePosIni1->ResumeIconic());
+    EXPECT_TRUE(F().KSavePosIni1->SaveBounds());
+    EXPECT_EQ(F().Name(), "Form1");
     EXPECT_EQ(F().DXWaveList1->DXSound(), F().DXSound1);
     ASSERT_EQ(F().DXWaveList1->Items().Count(), 3);
     EXPECT_EQ(F().DXWaveList1->Items().Items(0).Name(), "count");
