@@ -12,25 +12,28 @@ RECT Intersect(const RECT& a, const RECT& b)
     return {std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right), std::min(a.bottom, b.bottom)};
 }
 
-void Pixel(DrawList& list, int x, int y, TColor color, const RECT& clip)
+void Span(DrawList& list, int left, int top, int right, int bottom, TColor color, const RECT& clip)
 {
     DrawCommand c;
-    c.rect = {x, y, x + 1, y + 1};
+    c.rect = {left, top, right, bottom};
     c.clip = clip;
     c.color = color;
     list.push_back(c);
 }
 
-// A polyline that leaves out its last point, as the window system's line drawing does.
+// A polyline of horizontal and vertical segments that leaves out each segment's last point, as
+// the window system's line drawing does; each segment is one span.
 void PolyLine(DrawList& list, std::initializer_list<POINT> points, TColor color, const RECT& clip)
 {
     const POINT* prev = nullptr;
     for (const POINT& p : points) {
-        if (prev != nullptr) {
-            int dx = (p.x > prev->x) - (p.x < prev->x);
-            int dy = (p.y > prev->y) - (p.y < prev->y);
-            for (int x = prev->x, y = prev->y; x != p.x || y != p.y; x += dx, y += dy)
-                Pixel(list, x, y, color, clip);
+        if (prev != nullptr && (p.x != prev->x || p.y != prev->y)) {
+            if (p.y == prev->y)  // horizontal: from prev->x up to, not including, p.x
+                Span(list, p.x > prev->x ? prev->x : p.x + 1, p.y, p.x > prev->x ? p.x : prev->x + 1, p.y + 1, color,
+                     clip);
+            else  // vertical
+                Span(list, p.x, p.y > prev->y ? prev->y : p.y + 1, p.x + 1, p.y > prev->y ? p.y : prev->y + 1, color,
+                     clip);
         }
         prev = &p;
     }
