@@ -52,7 +52,8 @@ public:
     bool Visible() const override { return visible_; }
     bool GetPlacement(WINDOWPLACEMENT& placement) override;
     bool SetPlacement(const WINDOWPLACEMENT& placement) override;
-    bool IsIconic() override { return visible_ && state_ == SW_SHOWMINIMIZED; }
+    // A window hidden while minimised is still minimised.
+    bool IsIconic() override { return state_ == SW_SHOWMINIMIZED; }
     void Invalidate() override { ++invalidations_; }
 
     const std::string& Caption() const { return caption_; }

@@ -148,15 +148,19 @@ TEST_F(PlacementE2ETest, AFailedSaveEndsTheGameCleanly)
     if (!locked.Ok())
         GTEST_SKIP() << "chattr +i is not available here";
     session_.Close(window);
-    // How the end reports the failure is the shutdown's business: an error box, if one stays
-    // up, is answered.
+    // The end reports the failure in the error box, which stays up until it is answered.
+    bool answered = false;
     ASSERT_TRUE(WaitFor([&] {
         unsigned long box = session_.FindWindow("Zimbrot");
         int l, t, w, h;
-        if (box != 0 && session_.Mapped(box) && session_.Geometry(box, l, t, w, h) && w != 201)
+        if (!answered && box != 0 && session_.Mapped(box) && session_.Geometry(box, l, t, w, h) && w != 201) {
+            EXPECT_TRUE(game->Running()) << "the box did not wait for its answer";
             session_.Xdotool("key --window " + std::to_string(box) + " Return");
+            answered = true;
+        }
         return !game->Running();
     })) << game->Stderr();
+    EXPECT_TRUE(answered) << "no error box";
     EXPECT_EQ(game->Wait(), 0) << game->Stderr();
     EXPECT_FALSE(std::filesystem::exists(ini_));
 }
