@@ -9,18 +9,6 @@ namespace {
 
 TControl* captureControl = nullptr;
 
-RECT Intersect(const RECT& a, const RECT& b)
-{
-    RECT r{std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right), std::min(a.bottom, b.bottom)};
-    if (r.right < r.left)
-        r.right = r.left;
-    if (r.bottom < r.top)
-        r.bottom = r.top;
-    return r;
-}
-
-bool Empty(const RECT& r) { return r.right <= r.left || r.bottom <= r.top; }
-
 bool IsButtonDown(std::uint32_t msg)
 {
     return msg == WM_LBUTTONDOWN || msg == WM_RBUTTONDOWN || msg == WM_MBUTTONDOWN;
@@ -277,8 +265,8 @@ void TWinControl::Paint(DrawList& list, int originX, int originY, const RECT& cl
 {
     int x = originX + Left();
     int y = originY + Top();
-    RECT mine = Intersect(clip, {x, y, x + Width(), y + Height()});
-    if (Empty(mine))
+    RECT mine = IntersectRect(clip, {x, y, x + Width(), y + Height()});
+    if (IsRectEmpty(mine))
         return;
     PaintBackground(list, x, y, mine);
     // Windows lie above everything drawn on their parent.

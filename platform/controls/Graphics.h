@@ -29,6 +29,14 @@ struct TFont {
     bool operator==(const TFont&) const = default;
 };
 
+// The part two boxes share; empty (right <= left or bottom <= top) when they do not meet.
+inline RECT IntersectRect(const RECT& a, const RECT& b)
+{
+    return {a.left > b.left ? a.left : b.left, a.top > b.top ? a.top : b.top,
+            a.right < b.right ? a.right : b.right, a.bottom < b.bottom ? a.bottom : b.bottom};
+}
+inline bool IsRectEmpty(const RECT& r) { return r.right <= r.left || r.bottom <= r.top; }
+
 struct TSize {
     int cx = 0;
     int cy = 0;

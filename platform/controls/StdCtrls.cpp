@@ -7,11 +7,6 @@
 
 namespace {
 
-RECT Intersect(const RECT& a, const RECT& b)
-{
-    return {std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right), std::min(a.bottom, b.bottom)};
-}
-
 void Span(DrawList& list, int left, int top, int right, int bottom, TColor color, const RECT& clip)
 {
     DrawCommand c;
@@ -90,8 +85,8 @@ void TLabel::AdjustBounds()
 void TLabel::Paint(DrawList& list, int originX, int originY, const RECT& clip) const
 {
     RECT box{originX + Left(), originY + Top(), originX + Left() + Width(), originY + Top() + Height()};
-    RECT visible = Intersect(box, clip);
-    if (visible.right <= visible.left || visible.bottom <= visible.top)
+    RECT visible = IntersectRect(box, clip);
+    if (IsRectEmpty(visible))
         return;
     if (!transparent_) {
         DrawCommand fill;

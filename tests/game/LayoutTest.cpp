@@ -66,8 +66,9 @@ TEST_F(LayoutTest, EveryElementHasItsPlaceTextFontAndColours)
             EXPECT_EQ(c->Font().Color, row.text);
             EXPECT_FALSE(label->Transparent());
         }
-        if (row.caption != nullptr || dynamic_cast<TPanel*>(c) != nullptr)
+        if (row.caption != nullptr || dynamic_cast<TPanel*>(c) != nullptr) {
             EXPECT_EQ(c->Color(), row.background);
+        }
     }
     // The two counts keep their right edge at 110.
     EXPECT_EQ(F().Label3->Left() + F().Label3->Width(), 110);
