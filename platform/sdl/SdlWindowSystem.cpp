@@ -271,8 +271,24 @@ SdlWindowSystem::SdlWindowSystem() : impl_(std::make_unique<Impl>())
     SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
     SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "1");
     SDL_SetHint(SDL_HINT_VIDEO_X11_NET_WM_PING, "1");
-    if (SDL_InitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0)
-        throw std::runtime_error(std::string("cannot open the display: ") + SDL_GetError());
+    // Without a desktop SDL falls back to drivers that show nothing (offscreen); a player would
+    // see a game running nowhere. Those stay available to whoever asks for one by name.
+    bool driverAsked = SDL_getenv("SDL_VIDEODRIVER") != nullptr;
+    if (!driverAsked && SDL_getenv("DISPLAY") == nullptr && SDL_getenv("WAYLAND_DISPLAY") == nullptr)
+        throw std::runtime_error("cannot open the display: no X11 or Wayland display (DISPLAY is not set)");
+    // Only the desktop that is there is tried, so that a failure says one thing.
+    if (!driverAsked)
+        SDL_SetHint(SDL_HINT_VIDEODRIVER, SDL_getenv("DISPLAY") != nullptr ? "x11" : "wayland");
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) {
+        const char* name = SDL_getenv("DISPLAY") != nullptr ? SDL_getenv("DISPLAY") : SDL_getenv("WAYLAND_DISPLAY");
+        throw std::runtime_error(std::string("cannot open the display \"") + (name != nullptr ? name : "") +
+                                 "\" (" + SDL_GetError() + ")");
+    }
+    std::string driver = SDL_GetCurrentVideoDriver() != nullptr ? SDL_GetCurrentVideoDriver() : "";
+    if (!driverAsked && driver != "x11" && driver != "wayland") {
+        SDL_QuitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS);
+        throw std::runtime_error("cannot open the display: no X11 or Wayland display (is DISPLAY set?)");
+    }
     impl_->wakeEvent = SDL_RegisterEvents(1);
     SetCursorVisibilityHook([](bool visible) { SDL_ShowCursor(visible ? SDL_ENABLE : SDL_DISABLE); });
 }
