@@ -128,7 +128,7 @@ TEST(WithoutDisplay, PrintsOneLineAndExitsWithOne)
 {
     // No display named at all, and one named that is not there.
     for (const char* environment : {"env -u DISPLAY -u WAYLAND_DISPLAY -u SDL_VIDEODRIVER ",
-                                    "env DISPLAY=:4999 -u WAYLAND_DISPLAY -u SDL_VIDEODRIVER "}) {
+                                    "env -u WAYLAND_DISPLAY -u SDL_VIDEODRIVER DISPLAY=:4999 "}) {
         SCOPED_TRACE(environment);
         TempDir dir;
         std::string command = environment + ZimbrotPath() + " 2>" + dir.File("err") + " >/dev/null";
