@@ -254,11 +254,7 @@ void TWinControl::RoutePointer(TMessage& message)
 
 void TWinControl::PaintBackground(DrawList& list, int originX, int originY, const RECT& clip) const
 {
-    DrawCommand fill;
-    fill.rect = {originX, originY, originX + Width(), originY + Height()};
-    fill.clip = clip;
-    fill.color = Color();
-    list.push_back(fill);
+    AddFill(list, {originX, originY, originX + Width(), originY + Height()}, clip, Color());
 }
 
 void TWinControl::Paint(DrawList& list, int originX, int originY, const RECT& clip) const

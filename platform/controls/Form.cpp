@@ -121,11 +121,7 @@ void TForm::DispatchPointer(std::uint32_t msg, std::int32_t wParam, int x, int y
 void TForm::PaintClient(DrawList& list) const
 {
     RECT client{0, 0, clientWidth_, clientHeight_};
-    DrawCommand fill;
-    fill.rect = client;
-    fill.clip = client;
-    fill.color = Color();
-    list.push_back(fill);
+    AddFill(list, client, client, Color());
     for (const TControl* c : Controls())
         if (c->Visible() && dynamic_cast<const TWinControl*>(c) == nullptr)
             c->Paint(list, 0, 0, client);

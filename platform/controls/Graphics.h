@@ -54,3 +54,13 @@ struct DrawCommand {
     std::string text;
 };
 using DrawList = std::vector<DrawCommand>;
+
+// Fills a box with a colour, drawing nothing outside `clip`.
+inline void AddFill(DrawList& list, const RECT& rect, const RECT& clip, TColor color)
+{
+    DrawCommand fill;
+    fill.rect = rect;
+    fill.clip = clip;
+    fill.color = color;
+    list.push_back(fill);
+}

@@ -9,11 +9,7 @@ namespace {
 
 void Span(DrawList& list, int left, int top, int right, int bottom, TColor color, const RECT& clip)
 {
-    DrawCommand c;
-    c.rect = {left, top, right, bottom};
-    c.clip = clip;
-    c.color = color;
-    list.push_back(c);
+    AddFill(list, {left, top, right, bottom}, clip, color);
 }
 
 // A polyline of horizontal and vertical segments that leaves out each segment's last point, as
@@ -89,11 +85,7 @@ void TLabel::Paint(DrawList& list, int originX, int originY, const RECT& clip) c
     if (IsRectEmpty(visible))
         return;
     if (!transparent_) {
-        DrawCommand fill;
-        fill.rect = box;
-        fill.clip = visible;
-        fill.color = Color();
-        list.push_back(fill);
+        AddFill(list, box, visible, Color());
     }
     if (caption_.empty())
         return;

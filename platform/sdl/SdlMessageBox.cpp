@@ -21,11 +21,7 @@ TFont BoxFont() { return TFont{"ＭＳ Ｐゴシック", -13, false, clBlack, SH
 
 void Fill(DrawList& list, int l, int t, int r, int b, TColor color, const RECT& clip)
 {
-    DrawCommand c;
-    c.rect = {l, t, r, b};
-    c.clip = clip;
-    c.color = color;
-    list.push_back(c);
+    AddFill(list, {l, t, r, b}, clip, color);
 }
 
 void Text(DrawList& list, int x, int y, const std::string& text, const TFont& font, const RECT& clip)
